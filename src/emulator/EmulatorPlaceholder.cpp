@@ -1,0 +1,3 @@
+namespace {
+[[maybe_unused]] int placeholder = 0;
+}

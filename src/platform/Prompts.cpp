@@ -1,0 +1,154 @@
+#include "platform/Prompts.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace {
+
+QMessageBox::Icon toQtIcon(Prompts::Icon icon)
+{
+    switch (icon) {
+    case Prompts::Icon::Critical: return QMessageBox::Critical;
+    case Prompts::Icon::Warning: return QMessageBox::Warning;
+    case Prompts::Icon::Information: return QMessageBox::Information;
+    case Prompts::Icon::Question: return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+Prompts::FileChoice choiceFor(const QString &path)
+{
+    Prompts::FileChoice c;
+    c.accepted = !path.isEmpty();
+    c.fileName = path;
+    c.fileTitle = QFileInfo(path).fileName();
+    return c;
+}
+
+} // namespace
+
+Prompts::Answer WidgetPrompts::message(const QString &text, const QString &title, Buttons buttons, Icon icon)
+{
+    QMessageBox box(toQtIcon(icon), title, text,
+                    buttons == Buttons::Ok ? QMessageBox::Ok : (QMessageBox::Ok | QMessageBox::Cancel), parent_);
+    return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
+}
+
+QString WidgetPrompts::input(const QString &prompt, const QString &title, const QString &defaultAnswer)
+{
+    bool ok = false;
+    const QString answer = QInputDialog::getText(parent_, title, prompt, QLineEdit::Normal, defaultAnswer, &ok);
+    return ok ? answer : QString();
+}
+
+QString WidgetPrompts::toQtFilter(const QString &filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty())
+            continue;
+        QString pattern = parts[i + 1];
+        pattern.replace(QLatin1String("*.*"), QLatin1String("*"));
+        pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
+        QString desc = parts[i];
+        const int paren = desc.indexOf(QLatin1Char('('));
+        if (paren > 0)
+            desc = desc.left(paren).trimmed();
+        out << QStringLiteral("%1 (%2)").arg(desc, pattern);
+    }
+    return out.join(QLatin1String(";;"));
+}
+
+Prompts::FileChoice WidgetPrompts::openFile(const QString &filter)
+{
+    return choiceFor(QFileDialog::getOpenFileName(parent_, QString(), QString(), toQtFilter(filter)));
+}
+
+Prompts::FileChoice WidgetPrompts::saveFile(const QString &filter, bool askBeforeOverwrite)
+{
+    QFileDialog::Options options;
+    if (!askBeforeOverwrite)
+        options |= QFileDialog::DontConfirmOverwrite;
+    QString selected;
+    QString path = QFileDialog::getSaveFileName(parent_, QString(), QString(), toQtFilter(filter), &selected, options);
+    // Add the filter's extension when the user typed a bare name.
+    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty()) {
+        const int star = selected.indexOf(QLatin1String("*."));
+        if (star >= 0) {
+            const QString ext = selected.mid(star + 2).section(QLatin1Char(')'), 0, 0).section(QLatin1Char(' '), 0, 0);
+            if (!ext.isEmpty() && ext != QLatin1String("*"))
+                path += QLatin1Char('.') + ext;
+        }
+    }
+    return choiceFor(path);
+}
+
+Prompts::Answer ScriptedPrompts::message(const QString &text, const QString &title, Buttons buttons, Icon icon)
+{
+    Shown s{QStringLiteral("message"), text, title, QString(), icon, buttons};
+    shown << s;
+    if (onShown)
+        onShown(s);
+    if (messageAnswers.empty())
+        return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
+    const Answer a = messageAnswers.front();
+    messageAnswers.pop_front();
+    return a;
+}
+
+QString ScriptedPrompts::input(const QString &prompt, const QString &title, const QString &defaultAnswer)
+{
+    Shown s{QStringLiteral("input"), prompt, title, defaultAnswer, Icon::Question, Buttons::OkCancel};
+    shown << s;
+    if (onShown)
+        onShown(s);
+    if (inputAnswers.empty())
+        return QString();
+    const QString a = inputAnswers.front();
+    inputAnswers.pop_front();
+    return a;
+}
+
+Prompts::FileChoice ScriptedPrompts::openFile(const QString &filter)
+{
+    Shown s{QStringLiteral("open"), filter, QString(), QString(), Icon::Question, Buttons::OkCancel};
+    shown << s;
+    if (onShown)
+        onShown(s);
+    if (fileAnswers.empty())
+        return {};
+    const FileChoice c = fileAnswers.front();
+    fileAnswers.pop_front();
+    return c;
+}
+
+Prompts::FileChoice ScriptedPrompts::saveFile(const QString &filter, bool askBeforeOverwrite)
+{
+    Q_UNUSED(askBeforeOverwrite);
+    Shown s{QStringLiteral("save"), filter, QString(), QString(), Icon::Question, Buttons::OkCancel};
+    shown << s;
+    if (onShown)
+        onShown(s);
+    if (fileAnswers.empty())
+        return {};
+    const FileChoice c = fileAnswers.front();
+    fileAnswers.pop_front();
+    return c;
+}
+
+void ScriptedPrompts::answerFile(const QString &path)
+{
+    fileAnswers.push_back(choiceFor(path));
+}
+
+QStringList ScriptedPrompts::messages() const
+{
+    QStringList out;
+    for (const Shown &s : shown)
+        if (s.kind == QLatin1String("message"))
+            out << s.text;
+    return out;
+}

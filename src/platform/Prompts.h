@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+
+class QWidget;
+
+// Everything the user answers reaches the logic through this interface, so
+// tests can script the answers and no test ever blocks on a real dialog.
+class Prompts {
+public:
+    enum class Icon { Critical, Warning, Information, Question };
+    enum class Buttons { Ok, OkCancel };
+    enum class Answer { Ok, Cancel };
+
+    // A file dialog's outcome: cancelled, or the full name and the title
+    // (the name without its folder).
+    struct FileChoice {
+        bool accepted = false;
+        QString fileName;
+        QString fileTitle;
+    };
+
+    virtual ~Prompts() = default;
+
+    virtual Answer message(const QString &text, const QString &title, Buttons buttons = Buttons::Ok,
+                           Icon icon = Icon::Critical) = 0;
+    // Input box: the typed answer; an empty text on Cancel.
+    virtual QString input(const QString &prompt, const QString &title, const QString &defaultAnswer) = 0;
+    // `filter` in the "Description|pattern|Description|pattern|" form.
+    virtual FileChoice openFile(const QString &filter) = 0;
+    virtual FileChoice saveFile(const QString &filter, bool askBeforeOverwrite) = 0;
+
+    void setParentWidget(QWidget *parent) { parent_ = parent; }
+
+protected:
+    QWidget *parent_ = nullptr;
+};
+
+// Real dialogs (QMessageBox, QInputDialog, QFileDialog).
+class WidgetPrompts : public Prompts {
+public:
+    Answer message(const QString &text, const QString &title, Buttons buttons, Icon icon) override;
+    QString input(const QString &prompt, const QString &title, const QString &defaultAnswer) override;
+    FileChoice openFile(const QString &filter) override;
+    FileChoice saveFile(const QString &filter, bool askBeforeOverwrite) override;
+
+    // "Data Files (*.dlf)|*.dlf|All Files (*.*)|*.*|" -> "Data Files (*.dlf);;All Files (*)"
+    static QString toQtFilter(const QString &filter);
+};
+
+// Scripted answers for tests and headless runs. Every prompt is recorded.
+// A prompt with no scripted answer gets the "cancel" outcome (Ok for a
+// message box with only an OK button).
+class ScriptedPrompts : public Prompts {
+public:
+    struct Shown {
+        QString kind; // "message", "input", "open", "save"
+        QString text; // message text or input prompt or filter
+        QString title;
+        QString defaultAnswer;
+        Icon icon = Icon::Critical;
+        Buttons buttons = Buttons::Ok;
+    };
+
+    std::deque<Answer> messageAnswers;
+    std::deque<QString> inputAnswers;
+    std::deque<FileChoice> fileAnswers;
+    QList<Shown> shown;
+    // Optional hook run when a prompt is shown (e.g. to act while it is up).
+    std::function<void(const Shown &)> onShown;
+
+    Answer message(const QString &text, const QString &title, Buttons buttons, Icon icon) override;
+    QString input(const QString &prompt, const QString &title, const QString &defaultAnswer) override;
+    FileChoice openFile(const QString &filter) override;
+    FileChoice saveFile(const QString &filter, bool askBeforeOverwrite) override;
+
+    void answerFile(const QString &path); // queues an accepted file choice
+    QStringList messages() const;         // texts of the message boxes shown
+};

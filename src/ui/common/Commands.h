@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+class App;
+
+// Entry points of the windows, called by the main window's toolbar and timers
+// and by the other windows. Each is implemented in the folder of its window.
+namespace commands {
+
+// ui/lists
+void openLiveList(App &app);  // "List"
+// One PC sample into the live list (both unit lines, as built for the file).
+void appendLiveRow(App &app, const QString &celsiusLine, const QString &fahrenheitLine);
+void closeLiveList(App &app);
+void openDataFile(App &app); // "Open"
+
+// ui/memory
+void downloadMemory(App &app); // "Memory"
+
+// ui/charts
+void openLiveChart(App &app); // "Graph"
+void closeLiveChart(App &app);
+void openFileChart(App &app); // the file list's "Plot"
+
+// ui/dialogs
+void sample(App &app);   // "Sample"
+void recStop(App &app);  // "RecStop"
+void manual(App &app);   // "Manual"
+void powerOff(App &app); // "PowerOff"
+void offset(App &app);   // "Offset"
+void setTime(App &app);  // "SetTime"
+void addText(App &app);  // "AddText"
+void command1(App &app); // the main window's hidden Command1
+
+} // namespace commands
+
+// The save-as dialog for data files: sets RecordFilePath and FileChosen
+// (a cancelled dialog leaves both as they were).
+void ChooseSaveFile(App &app);

@@ -1,0 +1,10 @@
+#include "ui/common/App.h"
+#include "ui/common/Commands.h"
+
+// Placeholders until the list windows land.
+namespace commands {
+void openLiveList(App &) {}
+void appendLiveRow(App &, const QString &, const QString &) {}
+void closeLiveList(App &) {}
+void openDataFile(App &) {}
+} // namespace commands
