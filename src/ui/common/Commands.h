@@ -4,6 +4,13 @@
 
 class App;
 
+// Read access to a list grid's cells (row 0 is the heading row).
+struct GridSource {
+    virtual ~GridSource() = default;
+    virtual int rowCount() const = 0;
+    virtual QString cell(int row, int column) const = 0;
+};
+
 // Entry points of the windows, called by the main window's toolbar and timers
 // and by the other windows. Each is implemented in the folder of its window.
 namespace commands {
@@ -14,6 +21,11 @@ void openLiveList(App &app);  // "List"
 void appendLiveRow(App &app, const QString &celsiusLine, const QString &fahrenheitLine);
 void closeLiveList(App &app);
 void openDataFile(App &app); // "Open"
+// The file list's grid of the loaded file's unit (GridC for a °C file, else
+// GridF), or nullptr when the file list is closed. Read by the file chart.
+const GridSource *fileListGrid(App &app);
+// The file list's TxtName, TxtSector, TxtCompany (empty when it is closed).
+void fileListTexts(App &app, QString &name, QString &sector, QString &company);
 
 // ui/memory
 void downloadMemory(App &app); // "Memory"

@@ -7,4 +7,6 @@ void openLiveList(App &) {}
 void appendLiveRow(App &, const QString &, const QString &) {}
 void closeLiveList(App &) {}
 void openDataFile(App &) {}
+const GridSource *fileListGrid(App &) { return nullptr; }
+void fileListTexts(App &, QString &, QString &, QString &) {}
 } // namespace commands
