@@ -6,7 +6,11 @@
 // Fixed-decimal display text as the instrument's original platform produced
 // it: the value's 15-significant-digit decimal text rounded half away from
 // zero, with the locale's decimal separator ("0.00" -> decimals = 2).
+// Not a finite number gives "----". A result that rounds to zero carries no sign.
 QString formatFixed(double value, int decimals, const QLocale &locale);
+
+// The value read back from its 15-significant-digit decimal text.
+double quantize15(double value);
 
 // Leading-number reading with "." as separator: optional sign, digits, at
 // most one "."; stops at any other character; 0 when nothing is read.
