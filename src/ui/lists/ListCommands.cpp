@@ -1,12 +1,89 @@
+#include "core/files/TextFile.h"
 #include "ui/common/App.h"
 #include "ui/common/Commands.h"
+#include "ui/lists/FileList.h"
+#include "ui/lists/List.h"
+#include "ui/lists/ListOps.h"
 
-// Placeholders until the list windows land.
+#include <QFileInfo>
+
 namespace commands {
-void openLiveList(App &) {}
-void appendLiveRow(App &, const QString &, const QString &) {}
-void closeLiveList(App &) {}
-void openDataFile(App &) {}
-const GridSource *fileListGrid(App &) { return nullptr; }
-void fileListTexts(App &, QString &, QString &, QString &) {}
+
+void openLiveList(App &app)
+{
+    SharedState &s = app.state();
+    if (s.ListOpen)
+        return;
+    s.ListSplitNo = 0;
+    s.ListRowCount = 0;
+    s.ListUnitCelsius = s.CelsiusDisplay;
+    auto *w = new List(app, app.mainWindow());
+    app.liveList = w;
+    w->show();
+    s.ListOpen = true;
+}
+
+void appendLiveRow(App &app, const QString &celsiusLine, const QString &fahrenheitLine)
+{
+    if (auto *w = qobject_cast<List *>(app.liveList.data()))
+        w->appendRow(celsiusLine, fahrenheitLine);
+}
+
+void closeLiveList(App &app)
+{
+    if (app.liveList)
+        app.liveList->close();
+    app.state().ListOpen = false;
+}
+
+void openDataFile(App &app)
+{
+    SharedState &s = app.state();
+    if (s.PcRecording) {
+        app.refuseRecording();
+        return;
+    }
+    const Prompts::FileChoice choice = app.prompts().openFile(texts::kDataFilter);
+    if (!choice.accepted || choice.fileName.isEmpty())
+        return;
+    QByteArray bytes;
+    QString error;
+    if (!readFileBytes(choice.fileName, bytes, &error)) {
+        app.showError(listtexts::openFailed(error));
+        return;
+    }
+    if (app.fileList) {
+        QWidget *old = app.fileList;
+        app.fileList = nullptr;
+        old->close();
+    }
+    s.FileListOpen = true;
+    auto *w = new FileList(app, app.mainWindow());
+    app.fileList = w;
+    const QString title = choice.fileTitle.isEmpty() ? QFileInfo(choice.fileName).fileName() : choice.fileTitle;
+    w->setWindowTitle(title);
+    w->show();
+    BusyCursor busy;
+    w->loadData(bytes, title);
+}
+
+const GridSource *fileListGrid(App &app)
+{
+    if (auto *w = qobject_cast<FileList *>(app.fileList.data()))
+        return w->unitGrid();
+    return nullptr;
+}
+
+void fileListTexts(App &app, QString &name, QString &sector, QString &company)
+{
+    name.clear();
+    sector.clear();
+    company.clear();
+    if (auto *w = qobject_cast<FileList *>(app.fileList.data())) {
+        name = w->name();
+        sector = w->sector();
+        company = w->company();
+    }
+}
+
 } // namespace commands

@@ -1,0 +1,78 @@
+#include "ui/lists/DataList.h"
+
+#include "ui/common/App.h"
+#include "ui/lists/ListOps.h"
+
+#include <QLineEdit>
+
+DataList::DataList(App &app, QWidget *parent) : ListWindow(app, QStringLiteral("Lista de dados"), parent)
+{
+    setObjectName(QStringLiteral("DataList"));
+    addButton(QStringLiteral("Save"), QStringLiteral("Salvar Como"));
+    addButton(QStringLiteral("Plot"), QStringLiteral("Plotar"));
+    addButton(QStringLiteral("Print"), QStringLiteral("Imprimir"));
+    addButton(QStringLiteral("CF"), QStringLiteral("Celsius/Fahrenheit"));
+    Form_Load();
+}
+
+DataList::~DataList()
+{
+    unloadOnce();
+}
+
+void DataList::Form_Load()
+{
+    placeBesideMainWindow();
+    setUpGrids();
+    // Both grids hold the same readings; it opens in the unit the main
+    // window shows.
+    showUnit(app().state().CelsiusDisplay);
+    sizeForRows(16);
+}
+
+QStringList DataList::addTextPreface() const
+{
+    if (!app().state().AddTextOpen || !app().addText)
+        return {};
+    auto text = [this](const char *name) {
+        const auto *edit = app().addText->findChild<QLineEdit *>(QLatin1String(name));
+        return edit ? edit->text() : QString();
+    };
+    const QString dash = QStringLiteral(" -");
+    const QString indent = QStringLiteral(" -          ");
+    return {dash, dash, dash, indent + text("TxtName"), indent + text("TxtSector"), indent + text("TxtCompany")};
+}
+
+void DataList::Toolbar1_ButtonClick(const QString &key)
+{
+    SharedState &s = app().state();
+    if (key == QLatin1String("Save")) {
+        if (s.PcRecording) {
+            app().refuseRecording();
+            return;
+        }
+        s.FileChosen = false;
+        ChooseSaveFile(app());
+        if (s.FileChosen)
+            SaveGridToFile(app(), *this, *visibleGrid());
+    } else if (key == QLatin1String("Print")) {
+        PrintGrid(app(), *this, *visibleGrid(), addTextPreface());
+    } else if (key == QLatin1String("CF")) {
+        GridC->setVisible(GridC->isHidden());
+        GridF->setVisible(GridF->isHidden());
+    }
+    // "Plot" does nothing here.
+}
+
+DataList *reopenDataList(App &app)
+{
+    if (app.dataList) {
+        QWidget *old = app.dataList;
+        app.dataList = nullptr;
+        old->close();
+    }
+    auto *w = new DataList(app, app.mainWindow());
+    app.dataList = w;
+    w->show();
+    return w;
+}

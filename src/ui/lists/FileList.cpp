@@ -1,0 +1,99 @@
+#include "ui/lists/FileList.h"
+
+#include "core/files/DataFile.h"
+#include "ui/common/App.h"
+#include "ui/lists/ListOps.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+FileList::FileList(App &app, QWidget *parent) : ListWindow(app, QString(), parent)
+{
+    setObjectName(QStringLiteral("FileList"));
+    addButton(QStringLiteral("Plot"), QStringLiteral("Plotat"));
+    addButton(QStringLiteral("Print"), QStringLiteral("Imprimir"));
+    for (int i = 0; i < 3; ++i) {
+        LblMessage[i] = new QLabel(this);
+        LblMessage[i]->setObjectName(QStringLiteral("LblMessage"));
+        LblMessage[i]->setProperty("index", i);
+        LblMessage[i]->hide();
+    }
+    Form_Load();
+}
+
+FileList::~FileList()
+{
+    unloadOnce();
+}
+
+void FileList::Form_Load()
+{
+    setUpGrids();
+    showUnit(app().state().ListUnitCelsius);
+    sizeForRows(16);
+}
+
+void FileList::Form_Unload()
+{
+    app().state().FileListOpen = false;
+}
+
+Grid *FileList::unitGrid() const
+{
+    return app().state().FileUnitCelsius ? GridC : GridF;
+}
+
+int FileList::loadData(const QByteArray &bytes, const QString &title)
+{
+    SharedState &s = app().state();
+    setWindowTitle(title);
+    // A file too short to state its unit keeps the grid the window opened with.
+    s.FileUnitCelsius = celsiusShown();
+    Grid *target = unitGrid();
+    int records = 0;
+    QVector<QString> batch;
+    auto flush = [&] {
+        target->addItems(batch);
+        batch.clear();
+    };
+    {
+        CaptionProgress progress(this);
+        DataFileReader reader(bytes);
+        for (DataFileReader::Item item = reader.next(); item != DataFileReader::Item::End; item = reader.next()) {
+            switch (item) {
+            case DataFileReader::Item::Name: TxtName->setText(reader.text()); break;
+            case DataFileReader::Item::Sector: TxtSector->setText(reader.text()); break;
+            case DataFileReader::Item::Company: TxtCompany->setText(reader.text()); break;
+            case DataFileReader::Item::Unit:
+                flush();
+                s.FileUnitCelsius = reader.celsius();
+                showUnit(s.FileUnitCelsius);
+                target = unitGrid();
+                break;
+            case DataFileReader::Item::Record:
+                batch.append(reader.record().join(QLatin1Char('\t')));
+                ++records;
+                // Rows go into the grid in batches: one model insertion per
+                // row would make a 48 000-record file slow to open.
+                if (batch.size() >= 4096)
+                    flush();
+                progress.show(records);
+                break;
+            case DataFileReader::Item::Ignored:
+            case DataFileReader::Item::End: break;
+            }
+        }
+        flush();
+    }
+    setWindowTitle(title);
+    return records;
+}
+
+void FileList::Toolbar1_ButtonClick(const QString &key)
+{
+    if (key == QLatin1String("Plot"))
+        commands::openFileChart(app());
+    else if (key == QLatin1String("Print"))
+        PrintGrid(app(), *this, *unitGrid());
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "ui/lists/ListWindow.h"
+
+#include <QByteArray>
+
+class QLabel;
+
+// The file list: the records of one data file, in the grid of the file's
+// unit; the data source of the file chart.
+class FileList : public ListWindow {
+    Q_OBJECT
+public:
+    explicit FileList(App &app, QWidget *parent = nullptr);
+    ~FileList() override;
+
+    void Form_Load();
+    // Loads a data file's bytes: texts, unit, records. `title` is the
+    // caption (the file's name without its folder). Returns the records loaded.
+    int loadData(const QByteArray &bytes, const QString &title);
+    // The grid of the loaded file's unit (FileUnitCelsius).
+    Grid *unitGrid() const;
+
+    QLabel *LblMessage[3] = {nullptr, nullptr, nullptr};
+
+public slots:
+    void Toolbar1_ButtonClick(const QString &key) override;
+
+protected:
+    void Form_Unload() override;
+};
