@@ -1,4 +1,0 @@
-// The main window lands here.
-namespace {
-[[maybe_unused]] int placeholder = 0;
-}
