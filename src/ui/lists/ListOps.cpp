@@ -17,27 +17,19 @@ namespace {
 constexpr int kCaptionEveryMs = 40;
 const QChar kTab(QLatin1Char('\t'));
 
-// Stops the main window's polling for the lifetime of the object and starts
-// it again only if it was running: an operation that stopped it (a logger
-// download waiting for its dump) must not find it running behind its back.
-class PollingPause {
-public:
-    explicit PollingPause(App &app) : app_(app)
-    {
-        wasRunning_ = app.pollTimer() && app.pollTimer()->isActive();
-        app.stopPolling();
-    }
-    ~PollingPause()
-    {
-        if (wasRunning_)
-            app_.startPolling();
-    }
-
-private:
-    App &app_;
-    bool wasRunning_ = false;
-};
 } // namespace
+
+PollingPause::PollingPause(App &app) : app_(app)
+{
+    wasRunning_ = app.pollTimer() && app.pollTimer()->isActive();
+    app.stopPolling();
+}
+
+PollingPause::~PollingPause()
+{
+    if (wasRunning_)
+        app_.startPolling();
+}
 
 BusyCursor::BusyCursor()
 {

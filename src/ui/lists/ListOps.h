@@ -22,6 +22,21 @@ public:
     BusyCursor &operator=(const BusyCursor &) = delete;
 };
 
+// Stops the main window's polling for the lifetime of the object and starts
+// it again only if it was running: an operation that had stopped it (a logger
+// download waiting for its dump) must not find it running behind its back.
+class PollingPause {
+public:
+    explicit PollingPause(App &app);
+    ~PollingPause();
+    PollingPause(const PollingPause &) = delete;
+    PollingPause &operator=(const PollingPause &) = delete;
+
+private:
+    App &app_;
+    bool wasRunning_ = false;
+};
+
 // Progress of a long operation in a window's caption: "N gravações
 // completas", then the caption as it was. The caption changes at most every
 // few tens of milliseconds: tens of thousands of title changes would cost
