@@ -277,7 +277,7 @@ void Panel::buildDisplay()
     LblTemperature->setObjectName(QStringLiteral("LblTemperature"));
     LblTemperature->setFont(arial(60, true));
     LblTemperature->setStyleSheet(valueStyle);
-    LblTemperature->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    LblTemperature->setAlignment(Qt::AlignRight | Qt::AlignTop);
     LblTemperature->setMinimumWidth(QFontMetrics(LblTemperature->font()).horizontalAdvance(QStringLiteral("-888.8")));
     LblTemperature->setMinimumHeight(QFontMetrics(LblTemperature->font()).height());
 
@@ -289,18 +289,29 @@ void Panel::buildDisplay()
     ImaF->setObjectName(QStringLiteral("ImaF"));
     ImaF->setPixmap(unitPicture(QStringLiteral("°F"), QColor(0x26, 0x68, 0xbe), dpr));
     ImaF->hide();
+    // The unit's top lines up with the top of the digits.
+    const QFontMetrics big(LblTemperature->font());
+    QFont unitFont = arial(30, true);
+    unitFont.setPixelSize(40);
+    const QFontMetrics small(unitFont);
+    const int unitTop = qMax(0, (big.ascent() - big.capHeight()) - (small.ascent() - small.capHeight()));
     auto *units = new QVBoxLayout;
-    units->setContentsMargins(0, 14, 0, 0);
+    units->setContentsMargins(0, unitTop, 0, 0);
     units->addWidget(ImaC);
     units->addWidget(ImaF);
     units->addStretch(1);
 
     auto *tempRow = new QHBoxLayout;
     tempRow->addStretch(1);
-    tempRow->addWidget(LblTemperature);
+    tempRow->addWidget(LblTemperature, 0, Qt::AlignTop);
     tempRow->addLayout(units);
     tempRow->addStretch(1);
-    grid->addLayout(tempRow, 1, 0, 1, 3);
+    auto *tempColumn = new QVBoxLayout;
+    tempColumn->addStretch(1);
+    tempColumn->addLayout(tempRow);
+    tempColumn->addStretch(1);
+    grid->addLayout(tempColumn, 1, 0, 1, 3);
+    grid->setRowStretch(1, 1);
 
     auto *line = new QFrame(Shape1);
     line->setFrameShape(QFrame::HLine);
@@ -379,7 +390,7 @@ void Panel::buildDisplay()
     connect(Command1, &QPushButton::clicked, this, &Panel::Command1_Click);
 
     showPortCaption();
-    resize(640, 470);
+    resize(640, 440);
     placeCommand1();
 }
 
