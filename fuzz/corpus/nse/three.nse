@@ -1,0 +1,3 @@
+Silva, João
+Laboratório
+"ACME" *
