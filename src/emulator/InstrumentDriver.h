@@ -3,6 +3,7 @@
 #include "emulator/InstrumentModel.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QTimer>
 
@@ -41,7 +42,9 @@ private:
     void queue(const QByteArray &bytes);
     void flushDue();
     void scheduleDelivery();
-    void holdStream(qint64 untilMs);
+    void resumeStream();
+    void sendNoise();
+    double preciseNow() const { return clock_.nsecsElapsed() / 1e6; }
 
     InstrumentModel model_;
     std::function<void(const QByteArray &)> sink_;
@@ -49,14 +52,14 @@ private:
     QTimer frameTimer_;   // next reading frame
     QTimer deliverTimer_; // paced delivery / resumption / command timeout
     QTimer tickTimer_;    // drift, logging, command timeout
+    QTimer noiseTimer_;   // line noise in the gap between two frames
     bool running_ = false;
     bool silent_ = false;
     bool firstFrame_ = true;
-    int answered_ = 0; // answers sent (for truncatedAnswers)
+    QHash<char, int> answered_; // answers sent per command (for truncatedAnswers)
     QByteArray queue_;
     qsizetype sent_ = 0;
-    double wireFreeMs_ = 0;       // when the wire finishes the queued bytes
-    QVector<double> due_;         // due time of each queued byte (pacing only)
-    qint64 streamHeldUntil_ = -1; // frames resume after this time (-1: not held)
-    bool streamStopped_ = false;  // a command is being received/answered
+    double wireFreeMs_ = 0;      // when the wire finishes the queued bytes
+    QVector<double> due_;        // due time of each queued byte (pacing only)
+    bool streamStopped_ = false; // a command is being received or answered
 };

@@ -54,7 +54,7 @@ public:
     void setDrifting(bool drifting);
     double tempC() const { return tempC_; }
     double rh() const { return rh_; }
-    void setHold(bool hold) { hold_ = hold; }
+    void setHold(bool hold);
     void setLowBattery(bool low) { lowBattery_ = low; }
     void setLogging(bool logging, qint64 nowMs);
     bool hold() const { return hold_; }
@@ -104,6 +104,8 @@ public:
     static constexpr int kCommandTimeoutMs = 500;
 
     int commandsReceived() const { return commands_; }
+    // Letter of the last command executed ("I" for "I","R").
+    char lastCommand() const { return lastCommand_; }
     QByteArray receivedLog() const { return log_; }
     void clearReceivedLog() { log_.clear(); }
 
@@ -141,6 +143,7 @@ private:
     int dataNeeded_ = 0;
     qint64 lastByteMs_ = 0;
     int commands_ = 0;
+    char lastCommand_ = 0;
     int dumps_ = 0;
     QByteArray log_;
 };

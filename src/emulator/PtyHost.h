@@ -36,5 +36,6 @@ private:
     QString path_;
     QString link_;
     std::unique_ptr<QSocketNotifier> notifier_;
+    std::unique_ptr<QSocketNotifier> writeNotifier_;
     QByteArray pending_; // bytes the pty could not take yet
 };

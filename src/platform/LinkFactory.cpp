@@ -1,8 +1,36 @@
 #include "platform/LinkFactory.h"
 
-#include "core/link/SerialLink.h"
+#include "emulator/EmulatedLink.h"
+#include "platform/SerialPortLink.h"
 
-// Placeholder until the serial port and emulator links land.
-std::unique_ptr<SerialLink> createLink(const QString &, QObject *) { return nullptr; }
-QString devicePathFor(const QString &name) { return name; }
-QStringList availablePorts() { return {}; }
+#include <QRegularExpression>
+#include <QSerialPortInfo>
+
+std::unique_ptr<SerialLink> createLink(const QString &name, QObject *parent)
+{
+    if (name == QLatin1String(kSimulatorPortName))
+        return std::make_unique<EmulatedLink>(EmulatorOptions{}, parent);
+    return std::make_unique<SerialPortLink>(name, devicePathFor(name), parent);
+}
+
+QString devicePathFor(const QString &name)
+{
+    static const QRegularExpression com(QStringLiteral("^COM([1-8])$"));
+    const auto m = com.match(name);
+    if (!m.hasMatch())
+        return name;
+#ifdef Q_OS_WIN
+    return name;
+#else
+    return QStringLiteral("/dev/ttyS%1").arg(m.captured(1).toInt() - 1);
+#endif
+}
+
+QStringList availablePorts()
+{
+    QStringList out;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        out << info.systemLocation();
+    out.sort();
+    return out;
+}

@@ -1,3 +1,0 @@
-namespace {
-[[maybe_unused]] int placeholder = 0;
-}
