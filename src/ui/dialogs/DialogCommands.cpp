@@ -1,13 +1,213 @@
+#include "core/link/Protocol.h"
 #include "ui/common/App.h"
 #include "ui/common/Commands.h"
+#include "ui/dialogs/AddText.h"
+#include "ui/dialogs/DialogLink.h"
+#include "ui/dialogs/OffSet.h"
+#include "ui/dialogs/SamplingChoice.h"
+#include "ui/dialogs/Setup.h"
+
+#include <QPointer>
+
+namespace {
+
+const QString kPcPrompt =
+    QStringLiteral("Digite a taxa de amostragem do computador em segundos\r\n(1 <= t <= 86400 ) ");
+const QString kPcTitle = QStringLiteral("Taxa de Amostragem");
+const QString kMeterPrompt =
+    QStringLiteral("Digite a taxa de amostragem do instrumento em Segundos\r\n(1 <= t <= 65535 ) ");
+const QString kMeterTitle = QStringLiteral("Taxa de amostragem");
+const QString kPowerOffPrompt =
+    QStringLiteral("Digite o tempo de desligamento automático em minutos\r\n(1 <= t <= 255 ) ");
+const QString kPowerOffTitle = QStringLiteral("Tempo de desligamento automático");
+
+// Ends a command whose exchange gave up: the reason, then the polling again.
+void giveUp(App &app, const LinkContext &ctx)
+{
+    dialoglink::reportFailure(app, ctx);
+    app.startPolling();
+}
+
+void pcSampling(App &app)
+{
+    SharedState &s = app.state();
+    const auto value = dialoglink::askNumber(app, kPcPrompt, kPcTitle, QString::number(s.PcSampleSeconds));
+    if (!value)
+        return;
+    s.PcSampleSeconds = clampPcSampleSeconds(*value);
+    s.SampleTick = 0;
+    app.startPolling();
+}
+
+void instrumentSampling(App &app)
+{
+    if (app.state().reading.InstrumentRecording) {
+        app.refuseRecording();
+        return;
+    }
+    dialoglink::Exchange exchange(app);
+    if (!exchange.active())
+        return;
+    app.stopPolling();
+    LinkContext ctx = dialoglink::context(app);
+    const std::optional<int> current = readSamplingInterval(ctx);
+    if (!current) {
+        giveUp(app, ctx);
+        return;
+    }
+    const auto value = dialoglink::askNumber(app, kMeterPrompt, kMeterTitle, QString::number(*current));
+    if (!value) {
+        app.startPolling();
+        return;
+    }
+    if (!writeSamplingInterval(ctx, clampSamplingSeconds(*value))) {
+        giveUp(app, ctx);
+        return;
+    }
+    app.startPolling();
+}
+
+// Reads the offsets and shows them in the offset window; the polling stays
+// stopped until that window is done with.
+void readAndShowOffsets(App &app)
+{
+    dialoglink::Exchange exchange(app);
+    if (!exchange.active())
+        return;
+    app.stopPolling();
+    LinkContext ctx = dialoglink::context(app);
+    const std::optional<Offsets> offsets = readOffsets(ctx);
+    if (!offsets) {
+        giveUp(app, ctx);
+        return;
+    }
+    QPointer<OffSet> window = qobject_cast<OffSet *>(app.offset.data());
+    if (!window) {
+        window = new OffSet(app, app.mainWindow());
+        app.offset = window.data();
+    }
+    window->showOffsets(offsets->signedRhTenths(), offsets->signedTempTenths());
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
 
 namespace commands {
-void sample(App &) {}
-void recStop(App &) {}
-void manual(App &) {}
-void powerOff(App &) {}
-void offset(App &) {}
-void setTime(App &) {}
-void addText(App &) {}
-void command1(App &) {}
+
+void sample(App &app)
+{
+    SharedState &s = app.state();
+    if (s.InstrumentType == QLatin1String("NewType")) {
+        // A new window each time, so it always opens on the instrument's rate.
+        QPointer<SamplingChoice> choice = new SamplingChoice(app, app.mainWindow());
+        choice->exec();
+        if (choice)
+            choice->deleteLater();
+    } else {
+        s.PcSampling = true;
+    }
+    if (s.PcSampling)
+        pcSampling(app);
+    else
+        instrumentSampling(app);
+}
+
+void recStop(App &app)
+{
+    dialoglink::Exchange exchange(app);
+    if (!exchange.active())
+        return;
+    app.stopPolling();
+    LinkContext ctx = dialoglink::context(app);
+    if (!startLogging(ctx, app.state().reading.InstrumentRecording)) {
+        giveUp(app, ctx);
+        return;
+    }
+    app.startPolling();
+}
+
+void manual(App &app)
+{
+    if (app.state().reading.InstrumentRecording) {
+        app.refuseRecording();
+        return;
+    }
+    dialoglink::Exchange exchange(app);
+    if (!exchange.active())
+        return;
+    app.stopPolling();
+    LinkContext ctx = dialoglink::context(app);
+    if (!manualRecord(ctx)) {
+        giveUp(app, ctx);
+        return;
+    }
+    app.startPolling();
+}
+
+void powerOff(App &app)
+{
+    if (app.state().reading.InstrumentRecording) {
+        app.refuseRecording();
+        return;
+    }
+    dialoglink::Exchange exchange(app);
+    if (!exchange.active())
+        return;
+    app.stopPolling();
+    LinkContext ctx = dialoglink::context(app);
+    const std::optional<int> current = readPowerOffMinutes(ctx);
+    if (!current && ctx.failure != LinkFailure::None) {
+        giveUp(app, ctx);
+        return;
+    }
+    // When the instrument let the handshake through but sent no minutes,
+    // the box opens empty: nothing is invented.
+    const QString defaultAnswer = current ? QString::number(*current) : QString();
+    const auto value = dialoglink::askNumber(app, kPowerOffPrompt, kPowerOffTitle, defaultAnswer);
+    const bool sent = value ? writePowerOff(ctx, clampPowerOffMinutes(*value)) : switchPowerOffOff(ctx);
+    if (!sent) {
+        giveUp(app, ctx);
+        return;
+    }
+    app.startPolling();
+}
+
+void offset(App &app)
+{
+    readAndShowOffsets(app);
+}
+
+void command1(App &app)
+{
+    readAndShowOffsets(app);
+}
+
+void setTime(App &app)
+{
+    if (app.state().reading.InstrumentRecording) {
+        app.refuseRecording();
+        return;
+    }
+    if (dialoglink::exchangeRunning() || app.state().MemoryBusy || !app.link())
+        return;
+    app.stopPolling();
+    QPointer<Setup> setup = new Setup(app, app.mainWindow());
+    setup->exec();
+    if (setup)
+        setup->deleteLater();
+}
+
+void addText(App &app)
+{
+    SharedState &s = app.state();
+    if (s.AddTextOpen && app.addText)
+        return;
+    s.AddTextOpen = true;
+    auto *window = new AddText(app, app.mainWindow());
+    app.addText = window;
+    window->show();
+}
+
 } // namespace commands
