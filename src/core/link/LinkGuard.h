@@ -31,6 +31,9 @@ public:
         return false;
     }
 
+    // Progress was made: the limit counts from now.
+    void restart() { timer_.restart(); }
+
     // Seconds left before the limit (large when unbounded), never below 0.
     double remaining() const
     {
