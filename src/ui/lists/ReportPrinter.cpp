@@ -38,6 +38,14 @@ ReportPrinter::~ReportPrinter()
 
 bool ReportPrinter::begin()
 {
+    // Printers bring their own margins; a PDF file would otherwise be
+    // printed to the very edge of the sheet.
+    const QMarginsF m = device_.pageLayout().margins(QPageLayout::Millimeter);
+    constexpr qreal kMin = 12;
+    if (m.left() < kMin || m.top() < kMin || m.right() < kMin || m.bottom() < kMin)
+        device_.setPageMargins(
+            QMarginsF(qMax(m.left(), kMin), qMax(m.top(), kMin), qMax(m.right(), kMin), qMax(m.bottom(), kMin)),
+            QPageLayout::Millimeter);
     if (!painter_.begin(&device_))
         return false;
     painter_.setFont(font_);
