@@ -122,11 +122,11 @@ bool PrintGrid(App &app, ListWindow &window, const Grid &grid, const QStringList
 {
     // What is printed is the grid as it stands now, whatever happens to the
     // window while events run between the printed rows.
-    const QVector<QString> rows = grid.gridModel()->snapshot();
     const QStringList head = preface + reportHeadLines(window.name(), window.sector(), window.company());
-    const QString caption = window.windowTitle();
+    const QStringList lines =
+        preface + gridReportLines(window.name(), window.sector(), window.company(), grid.gridModel()->snapshot());
 
-    std::unique_ptr<QPrinter> printer = app.printer().choosePrinter(&window, caption);
+    std::unique_ptr<QPrinter> printer = app.printer().choosePrinter(&window, window.windowTitle());
     if (!printer)
         return false;
 
@@ -139,15 +139,13 @@ bool PrintGrid(App &app, ListWindow &window, const Grid &grid, const QStringList
         app.showError(listtexts::printFailed());
         return false;
     }
-    for (const QString &line : head)
-        report.printLine(line);
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        const QString line = reportRowLine(rows.at(i).split(kTab));
-        progress.show(int(i));
-        app.pause().processEvents();
-        report.printLine(line);
-        if (i == 0)
-            report.printLine(reportRuler());
+    const int firstRow = int(head.size()); // the heading row; the ruler follows it
+    for (int k = 0; k < lines.size(); ++k) {
+        if (k >= firstRow) {
+            progress.show(k == firstRow ? 0 : k - firstRow - 1);
+            app.pause().processEvents();
+        }
+        report.printLine(lines.at(k));
     }
     const bool ok = report.end();
     progress.restore();

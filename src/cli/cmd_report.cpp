@@ -1,0 +1,123 @@
+#include "cli/Cli.h"
+
+#include "core/files/DataFile.h"
+#include "ui/lists/ListOps.h"
+#include "ui/lists/ReportPrinter.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <QSaveFile>
+
+namespace {
+
+bool writeOutput(const QString &path, bool pdf, const QString &title, const QStringList &lines, int *pages,
+                 QString *error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    if (pdf) {
+        QPdfWriter writer(&file);
+        writer.setTitle(title);
+        writer.setCreator(QStringLiteral("termohigrometro-cli"));
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setResolution(600);
+        ReportPrinter report(writer);
+        if (!report.begin()) {
+            *error = QStringLiteral("cannot draw the PDF");
+            file.cancelWriting();
+            return false;
+        }
+        for (const QString &line : lines)
+            report.printLine(line);
+        *pages = report.pages();
+        if (!report.end()) {
+            *error = QStringLiteral("cannot finish the PDF");
+            file.cancelWriting();
+            return false;
+        }
+    } else {
+        // The report's lines as they are printed, in UTF-8.
+        QByteArray text;
+        for (const QString &line : lines)
+            text += line.toUtf8() + '\n';
+        if (file.write(text) != text.size()) {
+            *error = file.errorString();
+            file.cancelWriting();
+            return false;
+        }
+    }
+    if (!file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+int run(const CliCommand &self, const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")}, {},
+                                    QStringLiteral("OUT"));
+    parser.addOption(output);
+    if (!parser.parse(QStringList{self.name} + args))
+        return cliUsageError(err, self, parser.errorText());
+    const QStringList pos = parser.positionalArguments();
+    if (pos.size() != 1)
+        return cliUsageError(err, self,
+                             pos.isEmpty() ? QStringLiteral("no data file given")
+                                           : QStringLiteral("one data file at a time"));
+    const QString target = parser.value(output);
+    if (target.isEmpty())
+        return cliUsageError(err, self, QStringLiteral("-o OUT.pdf or -o OUT.txt is required"));
+    const QString suffix = QFileInfo(target).suffix().toLower();
+    if (suffix != QLatin1String("pdf") && suffix != QLatin1String("txt"))
+        return cliUsageError(err, self, QStringLiteral("the output must end in .pdf or .txt"));
+
+    DataFileContents file;
+    QString error;
+    if (!readDataFile(pos[0], file, &error)) {
+        err << "termohigrometro-cli report: " << error << "\n";
+        return cliexit::Failure;
+    }
+    // The rows as the file list holds them: the headings of the file's unit,
+    // then every record.
+    QVector<QString> rows;
+    rows.reserve(file.records.size() + 1);
+    rows.append(dataFileHeadings(file.celsius).join(QLatin1Char('\t')));
+    for (const QStringList &record : file.records)
+        rows.append(record.join(QLatin1Char('\t')));
+    const QStringList lines = gridReportLines(file.name, file.sector, file.company, rows);
+
+    int pages = 0;
+    if (!writeOutput(target, suffix == QLatin1String("pdf"), QFileInfo(pos[0]).fileName(), lines, &pages, &error)) {
+        err << "termohigrometro-cli report: " << target << ": " << error << "\n";
+        return cliexit::Failure;
+    }
+    out << target << ": " << file.records.size() << " records, " << lines.size() << " lines";
+    if (pages > 0)
+        out << ", " << pages << (pages == 1 ? " page" : " pages");
+    out << ", " << (file.celsius ? "°C" : "°F") << "\n";
+    return cliexit::Ok;
+}
+
+const CliCommand kCommand{
+    QStringLiteral("report"), QStringLiteral("prints the list report of a data file (.dlf) into a PDF or a text file"),
+    QStringLiteral("termohigrometro-cli report FILE.dlf -o OUT.pdf|OUT.txt\n"
+                   "\n"
+                   "Writes the report the file list's \"Imprimir\" prints: the name, sector and company\n"
+                   "block, the headings of the file's unit, a ruler and one line per record, in a\n"
+                   "fixed-pitch font (Lucida Console 8 pt, or the closest monospaced font installed).\n"
+                   "No display is needed.\n"
+                   "\n"
+                   "  -o OUT.pdf|OUT.txt  A4 pages (PDF) or the report's lines in UTF-8 (text);\n"
+                   "                      the file is replaced"),
+    [](const QStringList &args, QTextStream &out, QTextStream &err) { return run(kCommand, args, out, err); }, true};
+
+const CliCommandRegistrar kRegistrar(kCommand);
+} // namespace
