@@ -1,0 +1,234 @@
+// The "Memory" button and the Memory window against the emulated instrument:
+// a full download listed and saved, a set across midnight, an empty and a
+// full memory, clearing, and an older instrument.
+#include "support/TestApp.h"
+
+#include "emulator/EmulatedLink.h"
+#include "ui/common/Commands.h"
+#include "ui/lists/DataList.h"
+#include "ui/memory/FillPanel.h"
+#include "ui/memory/Memory.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QVector<QPair<double, double>> readings(int n, double tempC, double rh)
+{
+    return QVector<QPair<double, double>>(n, {tempC, rh});
+}
+
+void snapshot(QWidget *w, const QString &name)
+{
+    const QPixmap pixmap = w->grab();
+    QVERIFY(!pixmap.isNull());
+    const QString dir = qEnvironmentVariable("TH_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) {
+        QDir().mkpath(dir);
+        QVERIFY(pixmap.save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
+    }
+}
+} // namespace
+
+class TstMemory : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestApp> t;
+    EmulatedLink *emu = nullptr;
+    QTimer poll;
+
+    App &app() { return *t->app; }
+    SharedState &state() { return app().state(); }
+    InstrumentModel &model() { return emu->model(); }
+    Memory *memory() { return qobject_cast<Memory *>(app().memory.data()); }
+    DataList *dataList() { return qobject_cast<DataList *>(app().dataList.data()); }
+
+    void connectInstrument(bool newType)
+    {
+        EmulatorOptions o;
+        o.newType = newType;
+        o.tempC = 22.0;
+        o.rh = 50.0;
+        auto link = std::make_unique<EmulatedLink>(o);
+        emu = link.get();
+        app().setLink(std::move(link));
+        QVERIFY(emu->OpenPort());
+        state().InstrumentType = newType ? QStringLiteral("NewType") : QStringLiteral("OldType");
+        poll.setInterval(150);
+        poll.start();
+        app().setTimers(&poll, nullptr);
+    }
+
+    void clickSet(int row)
+    {
+        Grid *g = memory()->GridSet;
+        const QRect r = g->visualRect(g->model()->index(row - 1, 0));
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, r.center());
+    }
+
+private slots:
+    void init()
+    {
+        t = std::make_unique<TestApp>();
+        state().CelsiusDisplay = true;
+    }
+    void cleanup()
+    {
+        QList<QPointer<QWidget>> windows;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            windows << w;
+        for (const QPointer<QWidget> &w : windows) {
+            if (w && !w->parentWidget())
+                delete w.data();
+        }
+        app().setTimers(nullptr, nullptr);
+        t.reset();
+        emu = nullptr;
+    }
+
+    void downloadListAcrossMidnightAndSave()
+    {
+        connectInstrument(true);
+        QVERIFY(model().addSet(QDateTime(QDate(2026, 12, 6), QTime(9, 0, 0)), 30, readings(5, 20.0, 40.0)));
+        QVERIFY(model().addSet(QDateTime(QDate(2026, 12, 7), QTime(23, 58, 30)), 60, readings(4, 25.0, 50.0)));
+        commands::downloadMemory(app());
+        Memory *m = memory();
+        QVERIFY(m);
+        QCOMPARE(m->windowTitle(), QStringLiteral("Data Logger"));
+        QVERIFY(state().MemoryBusy);
+        QVERIFY(poll.isActive());
+        QCOMPARE(m->MBar->value(), 100);
+        QCOMPARE(m->Label1->text(), QStringLiteral("Capacidade : 32 K"));
+        QCOMPARE(m->Label3->text(), QStringLiteral("Não usado    "));
+        QCOMPARE(m->GridSet->textMatrix(0, 0), QStringLiteral("Configurar"));
+        QCOMPARE(m->GridSet->textMatrix(0, 2), QStringLiteral("Gravações"));
+        QCOMPARE(m->GridSet->rows(), 3);
+        QCOMPARE(m->GridSet->gridModel()->line(1), QStringLiteral("1\t30\t5"));
+        QCOMPARE(m->GridSet->gridModel()->line(2), QStringLiteral("2\t60\t4"));
+        const double used = model().pointer() / 32767.0 * 100.0;
+        QVERIFY(qAbs(m->MSize->fillPercent() - used) < 1e-9);
+        snapshot(m, QStringLiteral("memory"));
+
+        // A second "Memory" while the window is open is ignored.
+        commands::downloadMemory(app());
+        QCOMPARE(memory(), m);
+
+        clickSet(2);
+        DataList *d = dataList();
+        QVERIFY(d);
+        QCOMPARE(state().logger.selectedSet, 2);
+        QCOMPARE(d->windowTitle(), QStringLiteral("Lista de dados"));
+        QCOMPARE(d->GridC->rows(), 5);
+        QVERIFY(!d->GridC->isHidden()); // the unit the main window shows
+        QCOMPARE(d->GridC->gridModel()->line(1), QStringLiteral("1\t07/12/2026\t23:58:30\t25.0\t13.9\t18.0\t50.0"));
+        QCOMPARE(d->GridC->gridModel()->line(3), QStringLiteral("3\t08/12/2026\t00:00:30\t25.0\t13.9\t18.0\t50.0"));
+        QCOMPARE(d->GridF->gridModel()->line(4), QStringLiteral("4\t08/12/2026\t00:01:30\t77.0\t57.0\t64.4\t50.0"));
+        snapshot(d, QStringLiteral("data-list-set"));
+
+        const QString path = t->path(QStringLiteral("conjunto.dlf"));
+        t->prompts->answerFile(path);
+        d->button(QStringLiteral("Save"))->trigger();
+        const QByteArray expected = "*\r\n*\r\n*\r\n"
+                                    "N\xB0\tData\tHora\t\xB0"
+                                    "C\tOrvalho(\xB0"
+                                    "C)\t\xDAmido(\xB0"
+                                    "C)\tUR%\t\r\n"
+                                    "1\t07/12/2026\t23:58:30\t25.0\t13.9\t18.0\t50.0\t\r\n"
+                                    "2\t07/12/2026\t23:59:30\t25.0\t13.9\t18.0\t50.0\t\r\n"
+                                    "3\t08/12/2026\t00:00:30\t25.0\t13.9\t18.0\t50.0\t\r\n"
+                                    "4\t08/12/2026\t00:01:30\t25.0\t13.9\t18.0\t50.0\t\r\n";
+        QCOMPARE(readAll(path), expected);
+
+        // Listing another set replaces the list.
+        clickSet(1);
+        QTRY_VERIFY_WITH_TIMEOUT(dataList() && dataList() != d, 10000);
+        QCOMPARE(dataList()->GridC->rows(), 6);
+        QCOMPARE(dataList()->GridC->textMatrix(5, 2), QStringLiteral("09:02:00"));
+
+        m->close();
+        QVERIFY(!state().MemoryBusy);
+    }
+
+    void emptyAndRecordingInstrument()
+    {
+        connectInstrument(true);
+        commands::downloadMemory(app());
+        QVERIFY(!memory());
+        QCOMPARE(t->prompts->messages(), QStringList{QStringLiteral("Sem dados na memória")});
+        QCOMPARE(t->prompts->shown.first().title, texts::kTitle);
+        QVERIFY(!state().MemoryBusy);
+        QVERIFY(poll.isActive());
+
+        state().reading.InstrumentRecording = true;
+        QVERIFY(model().addSet(QDateTime(QDate(2026, 12, 6), QTime(9, 0, 0)), 30, readings(5, 20.0, 40.0)));
+        commands::downloadMemory(app());
+        QVERIFY(!memory());
+        QCOMPARE(t->prompts->shown.size(), 1);
+    }
+
+    void fullMemoryAndClearing()
+    {
+        connectInstrument(true);
+        model().fillMemory(emu->driver().nowMs());
+        commands::downloadMemory(app());
+        QVERIFY(memory());
+        QCOMPARE(memory()->MSize->fillPercent(), 100.0);
+        const int size = model().sets().first().rhWords.size();
+        QVERIFY(size > 7800);
+        clickSet(1);
+        QCOMPARE(dataList()->GridC->rows(), size + 1);
+        QCOMPARE(dataList()->GridF->rows(), size + 1);
+
+        // Cancel keeps everything; OK clears the memory and closes the window.
+        t->prompts->messageAnswers.push_back(Prompts::Answer::Cancel);
+        memory()->MSize_Click();
+        QCOMPARE(t->prompts->shown.last().text, QStringLiteral("Todos os dados na memória serão apagados."));
+        QCOMPARE(t->prompts->shown.last().title, QStringLiteral("Aviso"));
+        QCOMPARE(t->prompts->shown.last().buttons, Prompts::Buttons::OkCancel);
+        QCOMPARE(model().setCount(), 1);
+        QVERIFY(memory());
+        t->prompts->messageAnswers.push_back(Prompts::Answer::Ok);
+        QPointer<Memory> m = memory();
+        QTest::mouseClick(m->SSPanel3, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(model().setCount(), 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m, 10000);
+        QVERIFY(!state().MemoryBusy);
+        QVERIFY(poll.isActive());
+    }
+
+    void olderInstrument()
+    {
+        connectInstrument(false);
+        QVERIFY(model().addSet(QDateTime(QDate(2026, 11, 30), QTime(23, 59, 0)), 90, readings(3, 25.0, 50.0)));
+        commands::downloadMemory(app());
+        QVERIFY(memory());
+        QCOMPARE(memory()->GridSet->gridModel()->line(1), QStringLiteral("1\t90\t3"));
+        clickSet(1);
+        QCOMPARE(dataList()->GridC->rows(), 4);
+        QCOMPARE(dataList()->GridC->gridModel()->line(1),
+                 QStringLiteral("1\t30/11/2026\t23:59:00\t25.0\t13.9\t18.0\t50.0"));
+        QCOMPARE(dataList()->GridC->gridModel()->line(2),
+                 QStringLiteral("2\t01/12/2026\t00:00:30\t25.0\t13.9\t18.0\t50.0"));
+        // Its memory cannot be cleared from here: no question, nothing sent.
+        const int shown = t->prompts->shown.size();
+        memory()->MSize_Click();
+        memory()->SSPanel2_Click();
+        QCOMPARE(t->prompts->shown.size(), shown);
+        QCOMPARE(model().setCount(), 1);
+    }
+};
+
+QTEST_MAIN(TstMemory)
+#include "tst_memory.moc"
