@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -58,6 +59,16 @@ private slots:
         QCOMPARE(encodeDataText(QStringLiteral("€ João ç")), latin("\x80 Jo\xE3o \xE7"));
         QCOMPARE(encodeDataText(QStringLiteral("a漢b\U0001F600c")), latin("a?b?c"));
         QCOMPARE(decodeDataText(latin("\x80 Jo\xE3o")), QStringLiteral("€ João"));
+
+        // Every byte: the Latin-1 shortcut and the general converter agree,
+        // and what is read is written back byte for byte.
+        QStringDecoder general("windows-1252");
+        for (int b = 0; b < 256; ++b) {
+            const QByteArray one(1, char(b));
+            const QString text = decodeDataText(one + "x");
+            QCOMPARE(text, general.decode(one + "x"));
+            QCOMPARE(encodeDataText(text), one + "x");
+        }
     }
 
     void recordingFileAndGridDumpReadIntoTheSameRows()

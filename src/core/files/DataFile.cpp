@@ -187,7 +187,7 @@ DataFileContents parseDataFile(const QByteArray &bytes)
             c.hasUnit = true;
             c.celsius = reader.celsius();
             break;
-        case DataFileReader::Item::Record: c.records.append(reader.record()); break;
+        case DataFileReader::Item::Record: c.records.append(reader.takeRecord()); break;
         case DataFileReader::Item::Ignored: break;
         }
     }

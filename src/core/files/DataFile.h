@@ -9,6 +9,7 @@
 #include <QVector>
 
 #include <functional>
+#include <utility>
 
 struct Reading;
 
@@ -78,6 +79,7 @@ public:
     const QString &text() const { return m_header; }       // Name, Sector, Company
     bool celsius() const { return m_celsius; }             // Unit
     const QStringList &record() const { return m_record; } // Record: exactly kDataFields fields
+    QStringList takeRecord() { return std::exchange(m_record, {}); }
     // Progress through the decoded text (one character per byte).
     qsizetype position() const { return m_pos; }
     qsizetype size() const { return m_text.size(); }

@@ -5,8 +5,31 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+namespace {
+// Outside 0x80..0x9F Windows-1252 is Latin-1, which Qt converts far faster
+// than the general converter; most files never leave that range.
+bool latin1Compatible(QByteArrayView bytes)
+{
+    const auto *d = reinterpret_cast<const unsigned char *>(bytes.data());
+    unsigned char bad = 0;
+    for (qsizetype i = 0, n = bytes.size(); i < n; ++i)
+        bad |= (d[i] & 0xE0) == 0x80;
+    return !bad;
+}
+
+bool latin1Compatible(QStringView text)
+{
+    for (const QChar c : text)
+        if (c.unicode() > 0xFF || (c.unicode() >= 0x80 && c.unicode() < 0xA0))
+            return false;
+    return true;
+}
+} // namespace
+
 QByteArray encodeWin1252(QStringView text)
 {
+    if (latin1Compatible(text))
+        return text.toLatin1();
     QStringEncoder encoder("windows-1252", QStringConverter::Flag::Stateless);
     QByteArray out = encoder.encode(text);
     if (!encoder.hasError())
@@ -28,6 +51,8 @@ QByteArray encodeWin1252(QStringView text)
 
 QString decodeWin1252(QByteArrayView bytes)
 {
+    if (latin1Compatible(bytes))
+        return QString::fromLatin1(bytes);
     QStringDecoder decoder("windows-1252", QStringConverter::Flag::Stateless);
     return decoder.decode(bytes);
 }
