@@ -87,9 +87,12 @@ void readAndShowOffsets(App &app)
         app.offset = window.data();
     }
     window->showOffsets(offsets->signedRhTenths(), offsets->signedTempTenths());
-    window->show();
-    window->raise();
-    window->activateWindow();
+    if (window->isVisible()) {
+        window->raise();
+        window->activateWindow();
+    } else {
+        window->show();
+    }
 }
 
 } // namespace

@@ -84,6 +84,8 @@ OffSet::OffSet(App &app, QWidget *parent) : QWidget(parent, Qt::Window), app_(ap
     layout->setSpacing(12);
     layout->addLayout(grid);
     layout->addLayout(buttons);
+    // Wide enough for the caption in the title bar.
+    setMinimumWidth(twipsToPixelsX(3600, this));
 
     Form_Load();
 }

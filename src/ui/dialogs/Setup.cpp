@@ -105,7 +105,12 @@ void Setup::Form_Load()
     adjustSize();
     if (QWidget *main = app_.mainWindow()) {
         const QRect g = main->frameGeometry();
-        placeWindow(this, g.left() + (g.width() - frameGeometry().width()) / 2, g.top() + twipsToPixelsY(1000, this));
+        // Before it is first shown the window has no frame yet: assume the
+        // main window's decoration.
+        int outerWidth = frameGeometry().width();
+        if (outerWidth <= width())
+            outerWidth = width() + g.width() - main->width();
+        placeWindow(this, g.left() + (g.width() - outerWidth) / 2, g.top() + twipsToPixelsY(1000, this));
     }
     meterDisplay_ = false;
     pcDisplay_ = false;
