@@ -82,7 +82,11 @@ OffSet::OffSet(App &app, QWidget *parent) : QWidget(parent, Qt::Window), app_(ap
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(14, 14, 14, 12);
     layout->setSpacing(12);
-    layout->addLayout(grid);
+    auto *centred = new QHBoxLayout;
+    centred->addStretch();
+    centred->addLayout(grid);
+    centred->addStretch();
+    layout->addLayout(centred);
     layout->addLayout(buttons);
     // Wide enough for the caption in the title bar.
     setMinimumWidth(twipsToPixelsX(3600, this));
