@@ -172,11 +172,6 @@ private slots:
         QVERIFY(prompts().shown.isEmpty());
     }
 
-    void clockTextOfBcdBytes()
-    {
-        QCOMPARE(clockText(bytes({0x08, 0x12, 0x31, 0x23, 0x59, 0x58})), QStringLiteral("08/12/31 23:59:58"));
-    }
-
     void closingRestartsPolling()
     {
         poll.stop();

@@ -51,11 +51,12 @@ class TstInstrumentCommands : public QObject {
     ScriptedPrompts &prompts() { return *t->prompts; }
     InstrumentModel &model() { return emu->model(); }
 
-    void setUpApp(bool newType = true)
+    void setUpApp(bool newType = true, int truncatedAnswers = 0)
     {
         t = std::make_unique<TestApp>();
         EmulatorOptions options;
         options.newType = newType;
+        options.truncatedAnswers = truncatedAnswers;
         auto link = std::make_unique<EmulatedLink>(options);
         emu = link.get();
         QVERIFY(emu->OpenPort());
@@ -329,6 +330,36 @@ private slots:
         QCOMPARE(window->TxtH->text(), QStringLiteral("12.5"));
         QCOMPARE(window->TxtT->text(), QStringLiteral("-2.5"));
         window->close();
+        QVERIFY(poll.isActive());
+    }
+
+    void shortAnswers()
+    {
+        // Every command's first answer comes cut in half: the interval and
+        // offset reads ask again; the power-off read has no byte to show.
+        setUpApp(true, 1);
+        model().setLoggingInterval(300);
+        model().setOffsets(1, 20, 30);
+        answerChoice(false);
+        commands::sample(app());
+        QCOMPARE(prompts().shown.last().defaultAnswer, QStringLiteral("300"));
+        QCOMPARE(model().receivedLog().count("IR"), 2);
+
+        commands::offset(app());
+        auto *window = qobject_cast<OffSet *>(app().offset.data());
+        QVERIFY(window);
+        QCOMPARE(window->TxtH->text(), QStringLiteral("-2.0"));
+        QCOMPARE(window->TxtT->text(), QStringLiteral("3.0"));
+        QCOMPARE(model().receivedLog().count("BR"), 2);
+        window->close();
+
+        prompts().inputAnswers.push_back(QStringLiteral("15"));
+        commands::powerOff(app());
+        QCOMPARE(prompts().shown.last().title, QStringLiteral("Tempo de desligamento automático"));
+        QCOMPARE(prompts().shown.last().defaultAnswer, QString());
+        QCOMPARE(model().receivedLog().count("PR"), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(model().powerOffMinutes(), 15, 10000);
+        QVERIFY(prompts().messages().isEmpty());
         QVERIFY(poll.isActive());
     }
 
