@@ -10,6 +10,7 @@
 SerialPortLink::SerialPortLink(const QString &name, const QString &devicePath, QObject *parent)
     : SerialLink(parent), name_(name), path_(devicePath)
 {
+    port_.setParent(this);
     connect(&port_, &QSerialPort::readyRead, this, &SerialLink::bytesArrived);
     connect(&port_, &QSerialPort::errorOccurred, this, &SerialPortLink::onError);
 }

@@ -1,0 +1,158 @@
+#include "cli/LinkCli.h"
+
+#include "platform/LinkFactory.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLocale>
+
+#include <cmath>
+
+#include <csignal>
+
+namespace linkcli {
+
+namespace {
+volatile std::sig_atomic_t g_stop = 0;
+void onSignal(int)
+{
+    g_stop = 1;
+}
+} // namespace
+
+bool stopRequested()
+{
+    static const bool installed = [] {
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+        return true;
+    }();
+    (void)installed;
+    return g_stop != 0;
+}
+
+Session::Session(std::unique_ptr<SerialLink> link, double timeoutSeconds)
+    : link_(std::move(link)), ctx_{*link_, pause_, timeoutSeconds}
+{
+}
+
+Session::~Session()
+{
+    // Let the last bytes leave before the port closes.
+    pause_.Wait(0.05);
+    link_->close();
+}
+
+int Session::failure(QTextStream &err) const
+{
+    switch (ctx_.failure) {
+    case LinkFailure::PortFailed:
+        err << "termohigrometro-cli: the port " << link_->portName() << " failed\n";
+        return cliexit::PortUnavailable;
+    case LinkFailure::Aborted: err << "termohigrometro-cli: stopped\n"; return cliexit::Failure;
+    case LinkFailure::Timeout:
+    case LinkFailure::None: break;
+    }
+    err << "termohigrometro-cli: the instrument did not answer within " << ctx_.timeoutSeconds << " s\n";
+    return cliexit::Silent;
+}
+
+QString Session::identify()
+{
+    QElapsedTimer t;
+    t.start();
+    const double limit = ctx_.timeoutSeconds;
+    for (;;) {
+        LinkContext step{*link_, pause_, qMax(0.0, limit - t.elapsed() / 1000.0)};
+        if (!LinkHandshake(step)) {
+            ctx_.failure = step.failure;
+            return {};
+        }
+        const QString type = identifyInstrument(step);
+        if (!type.isEmpty())
+            return type;
+        if (t.elapsed() >= qint64(limit * 1000)) {
+            ctx_.failure = LinkFailure::Timeout;
+            return {};
+        }
+    }
+}
+
+std::optional<QByteArray> Session::frame()
+{
+    QElapsedTimer t;
+    t.start();
+    const double limit = ctx_.timeoutSeconds;
+    for (;;) {
+        LinkContext step{*link_, pause_, qMax(0.0, limit - t.elapsed() / 1000.0)};
+        if (const auto f = ReadLiveFrame(step))
+            return f;
+        if (step.failure != LinkFailure::None || t.elapsed() >= qint64(limit * 1000)) {
+            ctx_.failure = step.failure == LinkFailure::None ? LinkFailure::Timeout : step.failure;
+            return std::nullopt;
+        }
+    }
+}
+
+std::optional<bool> Session::logging()
+{
+    const auto f = frame();
+    if (!f)
+        return std::nullopt;
+    return (quint8(f->at(1)) & 2) != 0;
+}
+
+int parse(QCommandLineParser &parser, const CliCommand &command, const QStringList &args, QTextStream &err)
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    if (!parser.parse(QStringList{command.name} + args))
+        return cliUsageError(err, command, parser.errorText());
+    return -1;
+}
+
+QString jsonObject(const QList<QPair<QString, QJsonValue>> &members)
+{
+    QStringList parts;
+    for (const auto &[key, value] : members) {
+        // Each value written by Qt's own writer, inside a one-element array.
+        const QByteArray v = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+        parts << QLatin1Char('"') + key + QStringLiteral("\":") + QString::fromUtf8(v.mid(1, v.size() - 2));
+    }
+    return QLatin1Char('{') + parts.join(QLatin1Char(',')) + QLatin1Char('}');
+}
+
+std::optional<double> number(const QString &text)
+{
+    bool ok = false;
+    const double v = QLocale::c().toDouble(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
+std::unique_ptr<Session> open(QCommandLineParser &parser, const Options &options, const CliCommand &command,
+                              QTextStream &err, int *code)
+{
+    const QString name = parser.value(options.port);
+    if (name.isEmpty()) {
+        *code = cliUsageError(err, command, QStringLiteral("--port is required"));
+        return nullptr;
+    }
+    const auto timeout = number(parser.value(options.timeout));
+    if (!timeout || *timeout < 0) {
+        *code = cliUsageError(err, command, QStringLiteral("--timeout needs a number of seconds"));
+        return nullptr;
+    }
+    auto link = createLink(name);
+    QString reason;
+    if (!link || !link->OpenPort(&reason)) {
+        err << "termohigrometro-cli: cannot open the port " << name << ": "
+            << (reason.isEmpty() ? QStringLiteral("unknown reason") : reason) << "\n";
+        *code = cliexit::PortUnavailable;
+        return nullptr;
+    }
+    return std::make_unique<Session>(std::move(link), *timeout);
+}
+
+} // namespace linkcli

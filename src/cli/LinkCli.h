@@ -1,0 +1,76 @@
+#pragma once
+
+#include "cli/Cli.h"
+#include "core/link/Protocol.h"
+#include "core/link/SerialLink.h"
+#include "platform/EventPause.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QJsonValue>
+#include <QTextStream>
+
+#include <memory>
+#include <optional>
+
+// What the commands that talk to the instrument share: --port and --timeout,
+// opening the port, and turning a failed sequence into the tool's exit code.
+namespace linkcli {
+
+// The refusal of commands that would disturb a logging instrument.
+inline const QString kRefusal = QStringLiteral("O instrumento está no modo de gravação.\nInterrompa a gravação.");
+
+struct Options {
+    QCommandLineOption port{QStringLiteral("port"), QStringLiteral("Serial port, device path or Simulador."),
+                            QStringLiteral("DEV")};
+    QCommandLineOption timeout{QStringLiteral("timeout"),
+                               QStringLiteral("Seconds a silent instrument is waited for (default 10)."),
+                               QStringLiteral("S"), QStringLiteral("10")};
+    void addTo(QCommandLineParser &parser) const { parser.addOptions({port, timeout}); }
+};
+
+// An open link to the instrument with the pause and the context.
+class Session {
+public:
+    Session(std::unique_ptr<SerialLink> link, double timeoutSeconds);
+    ~Session();
+    SerialLink &link() { return *link_; }
+    LinkContext &ctx() { return ctx_; }
+    EventPause &pause() { return pause_; }
+
+    // The exit code of the last failed sequence, with its message on err.
+    int failure(QTextStream &err) const;
+
+    // Handshake, then identification until the instrument names its type.
+    // Empty on failure (see failure()).
+    QString identify();
+    // The next live frame within the time limit; nullopt on failure.
+    std::optional<QByteArray> frame();
+    // The logging bit of the instrument's status (from a live frame).
+    std::optional<bool> logging();
+
+private:
+    std::unique_ptr<SerialLink> link_;
+    EventPause pause_;
+    LinkContext ctx_;
+};
+
+// Parses args for `command` (prints usage and returns Usage on error). On
+// success returns -1; the parser then holds the values.
+int parse(QCommandLineParser &parser, const CliCommand &command, const QStringList &args, QTextStream &err);
+
+// Opens the port named by --port. nullptr with the exit code in *code (and
+// the message on err) when it cannot.
+std::unique_ptr<Session> open(QCommandLineParser &parser, const Options &options, const CliCommand &command,
+                              QTextStream &err, int *code);
+
+// A compact JSON object whose keys keep the given order.
+QString jsonObject(const QList<QPair<QString, QJsonValue>> &members);
+
+// Number argument; nullopt when it is not a number.
+std::optional<double> number(const QString &text);
+
+// True once SIGINT or SIGTERM has asked the tool to stop (installs the handlers on first call).
+bool stopRequested();
+
+} // namespace linkcli
