@@ -24,6 +24,8 @@ struct CliCommand {
     QString usage;   // "termohigrometro-cli NAME ..." and its options
     // args: the arguments after the command name. Returns the exit code.
     std::function<int(const QStringList &args, QTextStream &out, QTextStream &err)> run;
+    // Draws text or pictures: runs under a QGuiApplication (offscreen, no display needed).
+    bool needsGui = false;
 };
 
 void registerCliCommand(const CliCommand &command);

@@ -1,8 +1,10 @@
 #include "cli/Cli.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 QList<CliCommand> &registry()
@@ -38,7 +40,16 @@ int cliUsageError(QTextStream &err, const CliCommand &command, const QString &pr
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // Commands that draw need the font database of a GUI application, but
+    // never a display.
+    bool gui = false;
+    for (const CliCommand &c : registry())
+        gui = gui || (argc > 1 && c.needsGui && c.name == QString::fromLocal8Bit(argv[1]));
+    if (gui)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> application =
+        gui ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication &app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("termohigrometro-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TH_VERSION));
     QTextStream out(stdout);

@@ -1,8 +1,42 @@
+#include "ui/charts/ListPlot1.h"
+#include "ui/charts/RealTime24.h"
 #include "ui/common/App.h"
 #include "ui/common/Commands.h"
 
+#include <algorithm>
+
 namespace commands {
-void openLiveChart(App &) {}
-void closeLiveChart(App &) {}
-void openFileChart(App &) {}
+
+void openLiveChart(App &app)
+{
+    SharedState &s = app.state();
+    if (s.ChartOpen)
+        return;
+    s.ChartOpen = true;
+    s.liveScale = ChartScale{};
+    s.liveSweep.StepX = 1;
+    showLiveChart(app);
+}
+
+void closeLiveChart(App &app)
+{
+    if (app.liveChart)
+        app.liveChart->close();
+}
+
+void openFileChart(App &app)
+{
+    SharedState &s = app.state();
+    s.fileScale = ChartScale{};
+    const GridSource *grid = fileListGrid(app);
+    // A grid without even its heading row counts as no records.
+    s.FileRecordCount = grid ? std::max(0, grid->rowCount() - 1) : 0;
+    s.PlotCount = s.FileRecordCount;
+    s.PlotFrom = 1;
+    s.PlotTo = s.FileRecordCount;
+    if (auto *chart = qobject_cast<ChartWindow *>(app.fileChart.data()); chart && !chart->closed())
+        chart->close();
+    showFileChart(app);
+}
+
 } // namespace commands

@@ -40,14 +40,20 @@ ChartPainter::~ChartPainter() = default;
 
 QFont ChartPainter::liveChartFont()
 {
-    QFont f(QStringLiteral("Times New Roman"));
+    QFont f;
+    f.setFamilies({QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif")});
+    f.setStyleHint(QFont::Serif);
     f.setPointSizeF(8.25);
     return f;
 }
 
 QFont ChartPainter::fileChartFont()
 {
-    QFont f(QStringLiteral("MS Sans Serif"));
+    // Where the bitmap font is missing, its narrow metric-compatible
+    // stand-ins keep the three label columns apart.
+    QFont f;
+    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                   QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
     f.setStyleHint(QFont::SansSerif);
     f.setPointSizeF(8.25);
     return f;

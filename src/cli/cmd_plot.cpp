@@ -1,0 +1,154 @@
+#include "cli/Cli.h"
+
+#include "core/files/DataFile.h"
+#include "ui/charts/ChartRender.h"
+#include "ui/charts/ChartWindow.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <QSaveFile>
+
+namespace {
+// The drawing area must hold the plot rectangle and the text block.
+constexpr int kMinWidth = 200;
+constexpr int kMinHeight = 260;
+constexpr int kMaxSide = 8000;
+
+bool parseCount(const QString &text, int &value)
+{
+    bool ok = false;
+    const int v = text.toInt(&ok);
+    if (!ok || v < 0)
+        return false;
+    value = v;
+    return true;
+}
+
+bool writeOutput(const QString &path, bool pdf, const QImage &image, QString *error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    if (pdf) {
+        QPdfWriter writer(&file);
+        writer.setTitle(QStringLiteral("Gráfico - Plotar"));
+        writer.setCreator(QStringLiteral("termohigrometro-cli"));
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setResolution(600);
+        paintChartPage(writer, image, 96);
+    } else if (!image.save(&file, "PNG")) {
+        *error = QStringLiteral("cannot encode the image");
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+int run(const CliCommand &self, const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")}, {},
+                                    QStringLiteral("OUT"));
+    const QCommandLineOption fromOpt(QStringLiteral("from"), {}, QStringLiteral("N"));
+    const QCommandLineOption toOpt(QStringLiteral("to"), {}, QStringLiteral("M"));
+    const QCommandLineOption sizeOpt(QStringLiteral("size"), {}, QStringLiteral("WxH"));
+    parser.addOptions({output, fromOpt, toOpt, sizeOpt});
+    if (!parser.parse(QStringList{self.name} + args))
+        return cliUsageError(err, self, parser.errorText());
+    const QStringList pos = parser.positionalArguments();
+    if (pos.size() != 1)
+        return cliUsageError(err, self,
+                             pos.isEmpty() ? QStringLiteral("no data file given")
+                                           : QStringLiteral("one data file at a time"));
+    const QString target = parser.value(output);
+    if (target.isEmpty())
+        return cliUsageError(err, self, QStringLiteral("-o OUT.png or -o OUT.pdf is required"));
+    const QString suffix = QFileInfo(target).suffix().toLower();
+    if (suffix != QLatin1String("png") && suffix != QLatin1String("pdf"))
+        return cliUsageError(err, self, QStringLiteral("the output must end in .png or .pdf"));
+
+    FileChartPicture picture;
+    if (parser.isSet(sizeOpt)) {
+        const QStringList wh = parser.value(sizeOpt).toLower().split(QLatin1Char('x'));
+        int w = 0, h = 0;
+        if (wh.size() != 2 || !parseCount(wh[0], w) || !parseCount(wh[1], h) || w < kMinWidth || h < kMinHeight ||
+            w > kMaxSide || h > kMaxSide)
+            return cliUsageError(err, self,
+                                 QStringLiteral("--size takes WxH in pixels, from %1x%2 to %3x%3")
+                                     .arg(kMinWidth)
+                                     .arg(kMinHeight)
+                                     .arg(kMaxSide));
+        picture.size = QSize(w, h);
+    }
+    int from = 1, to = -1;
+    if (parser.isSet(fromOpt) && !parseCount(parser.value(fromOpt), from))
+        return cliUsageError(err, self, QStringLiteral("--from takes a record number"));
+    if (parser.isSet(toOpt) && !parseCount(parser.value(toOpt), to))
+        return cliUsageError(err, self, QStringLiteral("--to takes a record number"));
+
+    DataFileContents file;
+    QString error;
+    if (!readDataFile(pos[0], file, &error)) {
+        err << "termohigrometro-cli plot: " << error << "\n";
+        return cliexit::Failure;
+    }
+    const int count = int(file.records.size());
+    if (to < 0)
+        to = count;
+    const bool ranged = parser.isSet(fromOpt) || parser.isSet(toOpt);
+    if (ranged && (from < 1 || to < from || to > count)) {
+        err << "termohigrometro-cli plot: the range must lie within 1.." << count << " with --from <= --to\n";
+        return cliexit::Usage;
+    }
+
+    picture.celsius = file.celsius;
+    picture.range = {from, to, to - from + 1};
+    if (count == 0)
+        picture.range = {1, 0, 0};
+    picture.name = file.name;
+    picture.sector = file.sector;
+    picture.company = file.company;
+    const QVector<PlotRecord> records = readPlotRecords(
+        count + 1, [&](int row, int column) { return file.records[row - 1].value(column); }, picture.range.from,
+        picture.range.to);
+    const QImage image = renderFileChart(picture, records);
+    if (!writeOutput(target, suffix == QLatin1String("pdf"), image, &error)) {
+        err << "termohigrometro-cli plot: " << target << ": " << error << "\n";
+        return cliexit::Failure;
+    }
+    out << target << ": " << records.size() << " records";
+    if (!records.isEmpty())
+        out << " (" << picture.range.from << ".." << picture.range.to << ")";
+    out << ", " << picture.size.width() << "x" << picture.size.height() << " pixels, " << (file.celsius ? "°C" : "°F")
+        << "\n";
+    return cliexit::Ok;
+}
+
+const CliCommand kCommand{
+    QStringLiteral("plot"), QStringLiteral("draws the chart of a data file (.dlf) into a PNG or PDF"),
+    QStringLiteral("termohigrometro-cli plot FILE.dlf -o OUT.png|OUT.pdf [--from N] [--to M] [--size WxH]\n"
+                   "\n"
+                   "Draws the file chart of the panel's \"Plotar\" window: temperature (black), dew point\n"
+                   "(red), wet bulb (green) and relative humidity (blue) of the records N to M, against\n"
+                   "the default scales (-20 to 60 °C, -4 to 140 °F, 0 to 100 %), with the times of the\n"
+                   "first record and of every fifth of the range under the axis. The file's name, sector\n"
+                   "and company are written under the chart when it has any. No display is needed.\n"
+                   "\n"
+                   "  -o OUT.png|OUT.pdf  the image (PNG) or an A4 page (PDF) to write (replaced)\n"
+                   "  --from N            first record (default 1)\n"
+                   "  --to M              last record (default the file's last)\n"
+                   "  --size WxH          drawing area in pixels at 96 dpi (default 392x364, the\n"
+                   "                      window's design size; 200x260 to 8000x8000)"),
+    [](const QStringList &args, QTextStream &out, QTextStream &err) { return run(kCommand, args, out, err); }, true};
+
+const CliCommandRegistrar kRegistrar(kCommand);
+} // namespace

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "core/charts/ChartDrawing.h"
+#include "core/charts/ChartTypes.h"
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+// A file chart drawn without a window: the frame and the plot of a range of
+// records exactly as the file chart window draws them, on an image of the
+// window's drawing area, with the name, sector and company block below the
+// plot as the window prints it (left out when all three texts are empty).
+struct FileChartPicture {
+    QSize size{392, 364}; // pixels of the drawing area (the design size)
+    ChartScale scale;
+    bool celsius = true;
+    FilePlotRange range;
+    QString name, sector, company;
+    GridOrder order = GridOrder::Linear;
+};
+
+QImage renderFileChart(const FileChartPicture &picture, const QVector<PlotRecord> &records);

@@ -1,0 +1,156 @@
+#include "ui/charts/ListPlot1.h"
+
+#include "core/charts/ChartDrawing.h"
+#include "core/charts/ChartLogic.h"
+#include "ui/charts/PlotRange.h"
+#include "ui/common/App.h"
+#include "ui/common/Commands.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+// How often the plot lets the user interface run and shows its progress.
+constexpr qint64 kEventSliceMs = 40;
+// The file chart keeps its boxes at their design width.
+constexpr double kBoxWidth = 404.36;
+} // namespace
+
+ListPlot1::ListPlot1(App &app, QWidget *parent)
+    : ChartWindow(app, QStringLiteral("Gráfico - Plotar"), ChartPainter::fileChartFont(), parent)
+{
+    setObjectName(QStringLiteral("ListPlot1"));
+    Timer1->setInterval(500);
+    // Opens no smaller than its minimum, window frame aside.
+    resize(std::max(width(), twipsToPixelsX(kMinWidthTwips, this)),
+           std::max(height(), twipsToPixelsY(kMinHeightTwips, this)));
+    Form_Load();
+}
+
+ListPlot1::~ListPlot1() = default;
+
+void ListPlot1::Form_Load()
+{
+    placeBesideMainWindow();
+    app().state().GridColorIndex = 7;
+}
+
+void ListPlot1::resizeEvent(QResizeEvent *event)
+{
+    ChartWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void ListPlot1::Form_Resize()
+{
+    // Too small in either direction: back to the design size; that resize
+    // draws. A window not shown yet takes the size at once and draws now.
+    if (widthTwips() < kMinWidthTwips || heightTwips() < kMinHeightTwips) {
+        setSizeTwips(kMinWidthTwips, kMinHeightTwips);
+        if (isVisible())
+            return;
+    }
+    SharedState &s = app().state();
+    layoutArea();
+    ++generation_;
+    ChartPainter &surface = this->surface();
+    s.fileGeometry = ComputeGeometry(surface.scaleWidth(), surface.scaleHeight());
+    placeTextBlock(kBoxWidth);
+    QString name, sector, company;
+    commands::fileListTexts(app(), name, sector, company);
+    TxtName->setText(name);
+    TxtSector->setText(sector);
+    TxtCompany->setText(company);
+    // An empty range has no points to space out.
+    s.fileSweep.StepX = fileStepX(s.fileGeometry, s.PlotCount);
+    DrawChartFrame(surface, s.fileGeometry, s.fileScale, ChartKind::File, s.fileSweep);
+    surface.suspend();
+    canvas()->update();
+    s.FilePlotPending = true;
+    Timer1->start();
+}
+
+void ListPlot1::Timer1_Timer()
+{
+    SharedState &s = app().state();
+    // The plot lets events run, among them this timer: one plot at a time.
+    if (!s.FilePlotPending || plotting_)
+        return;
+    const int generation = generation_;
+    hold();
+    PlotFileGrid(*this, commands::fileListGrid(app()));
+    // A resize during the plot drew a new frame and queued a new plot.
+    if (!closed() && generation == generation_) {
+        s.FilePlotPending = false;
+        Timer1->stop();
+    }
+    release();
+}
+
+void ListPlot1::Toolbar1_ButtonClick(const QString &key)
+{
+    if (key == QLatin1String("Limit"))
+        showPlotRange(app());
+    else if (key == QLatin1String("Print"))
+        printWindow();
+}
+
+void PlotFileGrid(ListPlot1 &chart, const GridSource *grid)
+{
+    App &app = chart.app();
+    SharedState &s = app.state();
+    if (QTimer *t = app.pollTimer())
+        t->stop();
+    if (QTimer *t = app.sampleTimer())
+        t->stop();
+    const QString caption = chart.windowTitle();
+    chart.plotting_ = true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+
+    QVector<PlotRecord> records;
+    if (grid)
+        records = readPlotRecords(
+            grid->rowCount(), [grid](int row, int column) { return grid->cell(row, column); }, s.PlotFrom, s.PlotTo);
+
+    const int generation = chart.generation_;
+    QElapsedTimer slice;
+    slice.start();
+    bool first = true;
+    // Progress and events once per slice of time rather than per record, so
+    // that a long range is not slowed down by the event loop.
+    auto progress = [&](int i) {
+        if (!first && slice.elapsed() < kEventSliceMs)
+            return true;
+        first = false;
+        chart.surface().suspend();
+        chart.setWindowTitle(QString::number(i) + texts::kProgressSuffix);
+        chart.canvas()->update();
+        QCoreApplication::processEvents();
+        slice.restart();
+        return !chart.closed() && chart.generation_ == generation;
+    };
+    PlotFileRecords(chart.surface(), s.fileGeometry, s.fileSweep, s.fileScale, s.FileUnitCelsius, records,
+                    {s.PlotFrom, s.PlotTo, s.PlotCount}, paletteColor(s.GridColorIndex), GridOrder::Linear, progress);
+    chart.surface().suspend();
+    chart.canvas()->update();
+
+    QApplication::restoreOverrideCursor();
+    chart.plotting_ = false;
+    chart.setWindowTitle(caption);
+    if (QTimer *t = app.pollTimer())
+        t->start();
+    if (QTimer *t = app.sampleTimer())
+        t->start();
+}
+
+ListPlot1 *showFileChart(App &app)
+{
+    auto *chart = new ListPlot1(app);
+    app.fileChart = chart;
+    chart->show();
+    return chart;
+}
