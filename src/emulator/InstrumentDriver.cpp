@@ -35,7 +35,7 @@ void InstrumentDriver::setRunning(bool running)
         firstFrame_ = true;
         streamStopped_ = false;
         tickTimer_.start();
-        if (!silent_)
+        if (!model_.silent())
             frameTimer_.start(qMin(10, model_.options().frameMs));
     } else {
         frameTimer_.stop();
@@ -47,7 +47,7 @@ void InstrumentDriver::setRunning(bool running)
 
 void InstrumentDriver::setSilent(bool silent)
 {
-    silent_ = silent;
+    model_.setSilent(silent);
     if (silent) {
         frameTimer_.stop();
         noiseTimer_.stop();
@@ -66,7 +66,7 @@ void InstrumentDriver::receive(const QByteArray &bytes)
     noiseTimer_.stop();
     bool done = false;
     QByteArray answer = model_.receive(bytes, clock_.elapsed(), &done);
-    if (!answer.isEmpty() && !silent_) {
+    if (!answer.isEmpty() && !model_.silent()) {
         int &count = answered_[model_.lastCommand()];
         if (count++ < model_.options().truncatedAnswers)
             answer.truncate(answer.size() / 2);
@@ -82,7 +82,7 @@ void InstrumentDriver::receive(const QByteArray &bytes)
 void InstrumentDriver::resumeStream()
 {
     streamStopped_ = false;
-    if (!running_ || silent_)
+    if (!running_ || model_.silent())
         return;
     // The stream resumes resumeMs after the answer has left; its first frame
     // then follows one frame period later.
@@ -95,6 +95,11 @@ void InstrumentDriver::tick()
 {
     const qint64 now = clock_.elapsed();
     model_.advance(now);
+    // The model may have been made silent or talkative directly.
+    if (model_.silent())
+        frameTimer_.stop();
+    else if (!streamStopped_ && !frameTimer_.isActive())
+        frameTimer_.start(model_.options().frameMs);
     if (model_.midCommand()) {
         model_.expireCommand(now);
         if (!model_.midCommand())
@@ -104,7 +109,7 @@ void InstrumentDriver::tick()
 
 void InstrumentDriver::sendFrame()
 {
-    if (!running_ || silent_ || streamStopped_)
+    if (!running_ || model_.silent() || streamStopped_)
         return;
     model_.advance(clock_.elapsed());
     QByteArray f = model_.frame();
@@ -120,7 +125,7 @@ void InstrumentDriver::sendFrame()
 
 void InstrumentDriver::sendNoise()
 {
-    if (!running_ || silent_ || streamStopped_)
+    if (!running_ || model_.silent() || streamStopped_)
         return;
     QByteArray noise;
     const int n = 1 + int(model_.random().bounded(4));

@@ -31,7 +31,7 @@ public:
     void receive(const QByteArray &bytes);
     // A silent instrument receives but never sends.
     void setSilent(bool silent);
-    bool silent() const { return silent_; }
+    bool silent() const { return model_.silent(); }
     // Bytes queued for the wire and not yet sent.
     int queuedBytes() const { return int(queue_.size() - sent_); }
     qint64 nowMs() const { return clock_.elapsed(); }
@@ -54,7 +54,6 @@ private:
     QTimer tickTimer_;    // drift, logging, command timeout
     QTimer noiseTimer_;   // line noise in the gap between two frames
     bool running_ = false;
-    bool silent_ = false;
     bool firstFrame_ = true;
     QHash<char, int> answered_; // answers sent per command (for truncatedAnswers)
     QByteArray queue_;

@@ -173,15 +173,26 @@ void InstrumentModel::addPlausibleSets(int count, int readingsPerSet, qint64 now
 
 void InstrumentModel::fillMemory(qint64 nowMs)
 {
+    // Up to the last address when the header sizes allow it: one set, or two
+    // when one alone would leave two bytes over.
     const int header = options_.newType ? 10 : 8;
-    const int room = (kMaxPointer - pointer() - header) / 4;
-    if (room <= 0 || sets_.size() >= kMaxSets)
+    const int room = kMaxPointer - pointer();
+    int setsToAdd = 1;
+    if ((room - header) % 4 != 0 && (room - 2 * header) % 4 == 0)
+        setsToAdd = 2;
+    int readings = (room - setsToAdd * header) / 4;
+    if (readings < setsToAdd || sets_.size() + setsToAdd > kMaxSets)
         return;
-    QVector<QPair<double, double>> values;
-    values.reserve(room);
-    for (int j = 0; j < room; ++j)
-        values.append({20.0 + 5.0 * std::sin(j / 200.0), 50.0 + 10.0 * std::cos(j / 300.0)});
-    addSet(clock(nowMs).addSecs(-qint64(room) * 60), 60, values);
+    QDateTime start = clock(nowMs).addSecs(-qint64(readings) * 60 - 3600);
+    for (int k = 0; k < setsToAdd; ++k) {
+        const int n = setsToAdd == 2 && k == 0 ? 1 : readings - (setsToAdd == 2 ? 1 : 0);
+        QVector<QPair<double, double>> values;
+        values.reserve(n);
+        for (int j = 0; j < n; ++j)
+            values.append({20.0 + 5.0 * std::sin(j / 200.0), 50.0 + 10.0 * std::cos(j / 300.0)});
+        addSet(start, 60, values);
+        start = start.addSecs(3600);
+    }
 }
 
 void InstrumentModel::clearMemory()
@@ -286,6 +297,7 @@ QByteArray InstrumentModel::receive(const QByteArray &bytes, qint64 nowMs, bool 
     if (commandDone)
         *commandDone = false;
     log_.append(bytes);
+    lastDriftMs_ = qMax(lastDriftMs_, nowMs);
     expireCommand(nowMs);
     QByteArray answer;
     for (char c : bytes) {

@@ -57,6 +57,7 @@ public:
     void setHold(bool hold);
     void setLowBattery(bool low) { lowBattery_ = low; }
     void setLogging(bool logging, qint64 nowMs);
+    void setLogging(bool logging) { setLogging(logging, lastDriftMs_); } // at the last known time
     bool hold() const { return hold_; }
     bool lowBattery() const { return lowBattery_; }
     bool logging() const { return logging_; }
@@ -103,6 +104,10 @@ public:
     void expireCommand(qint64 nowMs);
     static constexpr int kCommandTimeoutMs = 500;
 
+    // A silent instrument receives but sends nothing (no frames, no answers).
+    void setSilent(bool silent) { silent_ = silent; }
+    bool silent() const { return silent_; }
+
     int commandsReceived() const { return commands_; }
     // Letter of the last command executed ("I" for "I","R").
     char lastCommand() const { return lastCommand_; }
@@ -128,6 +133,7 @@ private:
     bool hold_ = false;
     bool lowBattery_ = false;
     bool logging_ = false;
+    bool silent_ = false;
     qint64 lastDriftMs_ = 0;
     qint64 nextLogMs_ = 0;
     int interval_ = 60;

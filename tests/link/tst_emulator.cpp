@@ -172,7 +172,8 @@ private slots:
         m.fillMemory(7000);
         QVERIFY(m.memoryFull());
         QCOMPARE(m.statusByte() & 1, 1);
-        QVERIFY(m.pointer() <= 32767);
+        QCOMPARE(m.pointer(), 32767);
+        QCOMPARE(m.dumpBytes().size(), 32767 - 1016);
         m.advance(20000);
         QVERIFY(!m.logging()); // a full memory ends logging
         QVERIFY(m.pointer() <= 32767);
@@ -242,6 +243,25 @@ private slots:
             QVERIFY(!ReadLiveFrame(live)); // five empty attempts
             QCOMPARE(live.failure, LinkFailure::None);
         }
+    }
+
+    void silenceSwitchedOnTheModel()
+    {
+        EmulatorOptions o = fixedOptions();
+        o.frameMs = 30;
+        EmulatedLink link(o);
+        QVERIFY(link.OpenPort());
+        EventPause pause;
+        link.model().setSilent(true);
+        pause.Wait(0.3);
+        link.ClearInput();
+        QVERIFY(!pause.waitForBytes(link, 1, 0.5));
+        link.Send("A"); // heard, not answered
+        QVERIFY(!pause.waitForBytes(link, 1, 0.3));
+        QVERIFY(link.model().receivedLog().endsWith('A'));
+        link.model().setSilent(false);
+        LinkContext ctx{link, pause, 10};
+        QVERIFY(ReadLiveFrame(ctx));
     }
 
     void unplugAndReplug()
