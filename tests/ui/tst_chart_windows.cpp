@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
@@ -66,6 +67,32 @@ int seriesPixels(const QImage &img, ChartPainter &s, const ChartGeometry &g)
             n += p == kBlack || p == 0xFFFF0000 || p == 0xFF00FF00 || p == 0xFF0000FF;
         }
     return n;
+}
+
+// A °F file of ten records with a name and a company, loaded into the file list.
+void loadTenRecordFile(TestApp &t)
+{
+    const QString path = t.path(QStringLiteral("ten.dlf"));
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return;
+    QByteArray bytes = "Sala 3\r\n\r\nACME\r\nN\xb0\tData\tHora\t\xb0"
+                       "F\tOrvalho(\xb0"
+                       "F)\t\xdamido(\xb0"
+                       "F)\tUR%\r\n";
+    for (int i = 1; i <= 10; ++i)
+        bytes += QStringLiteral("%1\t08/12/2026\t10:%2:00\t%3.5\t%4.0\t%5.0\t%6.0\r\n")
+                     .arg(i)
+                     .arg(i, 2, 10, QLatin1Char('0'))
+                     .arg(60 + i)
+                     .arg(40 + i)
+                     .arg(50 + i)
+                     .arg(30 + 5 * i)
+                     .toLatin1();
+    f.write(bytes);
+    f.close();
+    t.prompts->answerFile(path);
+    commands::openDataFile(*t.app);
 }
 
 void typeInto(QLineEdit *box, const QString &text)
@@ -441,6 +468,8 @@ private slots:
         } spy;
         spy.captions = &captions;
         chart->installEventFilter(&spy);
+        poll.start(60000);
+        sample.start(60000);
         PlotFileGrid(*chart, &grid);
         chart->removeEventFilter(&spy);
         QVERIFY(stoppedWhileReading);
@@ -456,6 +485,11 @@ private slots:
         const QVector<PlotRecord> records = readPlotRecords(
             grid.rowCount(), [&](int r, int c) { return grid.cell(r, c); }, 1, 10);
         QCOMPARE(chart->image(), renderFileChart(picture, records));
+
+        // Polling stopped by an instrument exchange stays stopped.
+        poll.stop();
+        PlotFileGrid(*chart, &grid);
+        QVERIFY(!poll.isActive() && sample.isActive());
         chart->close();
         t.app->setTimers(nullptr, nullptr);
     }
@@ -492,26 +526,7 @@ private slots:
     {
         TestApp t;
         SharedState &s = t.app->state();
-        const QString path = t.path(QStringLiteral("ten.dlf"));
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        QByteArray bytes = "Sala 3\r\n\r\nACME\r\nN\xb0\tData\tHora\t\xb0"
-                           "F\tOrvalho(\xb0"
-                           "F)\t\xdamido(\xb0"
-                           "F)\tUR%\r\n";
-        for (int i = 1; i <= 10; ++i)
-            bytes += QStringLiteral("%1\t08/12/2026\t10:%2:00\t%3.5\t%4.0\t%5.0\t%6.0\r\n")
-                         .arg(i)
-                         .arg(i, 2, 10, QLatin1Char('0'))
-                         .arg(60 + i)
-                         .arg(40 + i)
-                         .arg(50 + i)
-                         .arg(30 + 5 * i)
-                         .toLatin1();
-        f.write(bytes);
-        f.close();
-        t.prompts->answerFile(path);
-        commands::openDataFile(*t.app);
+        loadTenRecordFile(t);
         QVERIFY(!s.FileUnitCelsius);
         commands::openFileChart(*t.app);
         QCOMPARE(s.FileRecordCount, 10);
@@ -535,6 +550,46 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!s.FilePlotPending, 10000);
         t.app->fileChart->close();
         t.app->fileList->close();
+    }
+
+    void resizeOrCloseDuringThePlot()
+    {
+        TestApp t;
+        SharedState &s = t.app->state();
+        QTimer poll, sample;
+        t.app->setTimers(&poll, &sample);
+        poll.start(60000);
+        sample.start(60000);
+        loadTenRecordFile(t);
+        commands::openFileChart(*t.app);
+        auto *chart = qobject_cast<ListPlot1 *>(t.app->fileChart.data());
+        QVERIFY(QTest::qWaitForWindowExposed(chart));
+        QTRY_VERIFY_WITH_TIMEOUT(!s.FilePlotPending, 10000);
+
+        // A resize while the plot lets events run: the plot stops, the new
+        // frame gets its own plot half a second later.
+        chart->Form_Resize();
+        chart->Timer1->stop();
+        const QSize bigger = chart->size() + QSize(60, 40);
+        QTimer::singleShot(0, chart, [&] { chart->resize(bigger); });
+        chart->Timer1_Timer();
+        QTRY_COMPARE_WITH_TIMEOUT(chart->canvas()->width(), bigger.width(), 10000);
+        QVERIFY(s.FilePlotPending);
+        QTRY_VERIFY_WITH_TIMEOUT(!s.FilePlotPending, 10000);
+        QVERIFY(seriesPixels(chart->image(), chart->surface(), s.fileGeometry) > 0);
+        QCOMPARE(chart->windowTitle(), QStringLiteral("Gráfico - Plotar"));
+
+        // Closed while plotting: the window goes once the plot has returned.
+        chart->Form_Resize();
+        chart->Timer1->stop();
+        QPointer<ListPlot1> guard(chart);
+        QTimer::singleShot(0, chart, [&] { chart->close(); });
+        chart->Timer1_Timer();
+        QVERIFY(guard);
+        QTRY_VERIFY_WITH_TIMEOUT(guard.isNull(), 10000);
+        QVERIFY(poll.isActive() && sample.isActive());
+        t.app->fileList->close();
+        t.app->setTimers(nullptr, nullptr);
     }
 };
 

@@ -31,8 +31,8 @@ QImage &withResolution(QImage &image, double dpiX, double dpiY)
 } // namespace
 
 ChartPainter::ChartPainter(QImage &image, const QFont &font, double dpiX, double dpiY)
-    : image_(withResolution(image, dpiX, dpiY)), font_(font, &image_), metrics_(font_, &image_),
-      sx_(kTwipsPerUnitX * dpiX / 1440.0), sy_(kTwipsPerUnitY * dpiY / 1440.0)
+    : image_(withResolution(image, dpiX, dpiY)), dpiX_(dpiX), dpiY_(dpiY), font_(font, &image_),
+      metrics_(font_, &image_), sx_(kTwipsPerUnitX * dpiX / 1440.0), sy_(kTwipsPerUnitY * dpiY / 1440.0)
 {
 }
 
@@ -73,6 +73,14 @@ QPainter &ChartPainter::painter()
 void ChartPainter::suspend()
 {
     painter_.reset();
+}
+
+void ChartPainter::replaceImage(QSize size)
+{
+    suspend();
+    image_ = QImage(size, QImage::Format_RGB32);
+    withResolution(image_, dpiX_, dpiY_);
+    image_.fill(Qt::white);
 }
 
 int ChartPainter::toPixelX(double x) const

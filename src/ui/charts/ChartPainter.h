@@ -35,6 +35,8 @@ public:
     double textHeight(const QString &text) const override;
 
     void suspend();
+    // A fresh white picture of `size` pixels in place of the current one.
+    void replaceImage(QSize size);
 
     // Pixels per chart unit.
     double pixelsPerUnitX() const { return sx_; }
@@ -56,6 +58,8 @@ private:
     bool plainLine(int x0, int y0, int x1, int y1, ChartColor color);
 
     QImage &image_;
+    double dpiX_;
+    double dpiY_;
     QFont font_;
     QFontMetricsF metrics_;
     double sx_;

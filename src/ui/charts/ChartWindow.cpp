@@ -128,10 +128,9 @@ void ChartWindow::layoutArea()
     Toolbar1->setGeometry(0, 0, width(), bar);
     const QSize area(std::max(1, width()), std::max(1, height() - bar));
     canvas_->setGeometry(QRect(QPoint(0, bar), area));
-    painter_.reset();
-    image_ = QImage(area, QImage::Format_RGB32);
-    image_.fill(Qt::white);
-    painter_ = std::make_unique<ChartPainter>(image_, chartFont_, logicalDpiX(), logicalDpiY());
+    // The surface stays the same object (a plot in progress holds it); only
+    // its picture is replaced.
+    painter_->replaceImage(area);
     canvas_->update();
 }
 

@@ -103,6 +103,10 @@ void PlotFileGrid(ListPlot1 &chart, const GridSource *grid)
 {
     App &app = chart.app();
     SharedState &s = app.state();
+    // The timers go back to the state they were in: a plot that runs while an
+    // instrument exchange has stopped the polling must not start it under it.
+    const bool polling = app.pollTimer() && app.pollTimer()->isActive();
+    const bool sampling = app.sampleTimer() && app.sampleTimer()->isActive();
     if (QTimer *t = app.pollTimer())
         t->stop();
     if (QTimer *t = app.sampleTimer())
@@ -141,9 +145,9 @@ void PlotFileGrid(ListPlot1 &chart, const GridSource *grid)
     QApplication::restoreOverrideCursor();
     chart.plotting_ = false;
     chart.setWindowTitle(caption);
-    if (QTimer *t = app.pollTimer())
+    if (QTimer *t = app.pollTimer(); t && polling)
         t->start();
-    if (QTimer *t = app.sampleTimer())
+    if (QTimer *t = app.sampleTimer(); t && sampling)
         t->start();
 }
 

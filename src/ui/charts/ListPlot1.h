@@ -38,8 +38,9 @@ private:
 
 // The plot routine: the records PlotFrom..PlotTo of `grid` (the file list's
 // grid of the file's unit; null or short grids plot what they have), with
-// the main window's polling and recording timers stopped meanwhile and the
-// record number in the caption.
+// the main window's polling and recording timers stopped meanwhile (and
+// running again afterwards if they ran before) and the record number in the
+// caption.
 void PlotFileGrid(ListPlot1 &chart, const GridSource *grid);
 
 // Shows a new file chart with the current scale and range.
