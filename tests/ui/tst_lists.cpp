@@ -366,6 +366,7 @@ private slots:
         QCOMPARE(f->GridF->gridModel()->line(2), QStringLiteral("2\t") + fLine(2));
         QVERIFY(f->TxtName->text().isEmpty());
         QCOMPARE(f->TxtSector->text(), QStringLiteral("Câmara fria"));
+        snapshot(f, QStringLiteral("file-list"));
         QCOMPARE(commands::fileListGrid(app()), static_cast<const GridSource *>(f->GridF));
         QCOMPARE(commands::fileListGrid(app())->cell(1, 3), QStringLiteral("69.9"));
 
