@@ -130,13 +130,20 @@ int main(int argc, char **argv)
         const LoggerStatus status{model.pointer(), model.setCount()};
         s.InstrumentType = QStringLiteral("NewType");
         s.logger = parseLoggerDump(model.dumpBytes(), status, s.InstrumentType);
+        // The largest set (the model may keep a byte-sized one before it).
+        int largest = 0;
+        for (int i = 1; i < s.logger.sets.size(); ++i) {
+            if (s.logger.sets[i].size > s.logger.sets[largest].size)
+                largest = i;
+        }
         QVector<double> times;
         int rows = 0;
         for (int run = 0; run < kRuns; ++run) {
             auto *m = new Memory(*app);
             app->memory = m;
-            m->addSetRow(1, s.logger.sets[0].interval, s.logger.sets[0].size);
-            m->GridSet->setRow(1);
+            for (int i = 0; i < s.logger.sets.size(); ++i)
+                m->addSetRow(i + 1, s.logger.sets[i].interval, s.logger.sets[i].size);
+            m->GridSet->setRow(largest + 1);
             QElapsedTimer t;
             t.start();
             m->GridSet_Click();
