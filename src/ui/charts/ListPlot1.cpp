@@ -153,7 +153,7 @@ void PlotFileGrid(ListPlot1 &chart, const GridSource *grid)
 
 ListPlot1 *showFileChart(App &app)
 {
-    auto *chart = new ListPlot1(app);
+    auto *chart = new ListPlot1(app, app.mainWindow());
     app.fileChart = chart;
     chart->show();
     return chart;

@@ -115,7 +115,7 @@ void showPlotRange(App &app)
         app.plotRange->activateWindow();
         return;
     }
-    auto *dialog = new PlotRange(app);
+    auto *dialog = new PlotRange(app, app.mainWindow());
     app.plotRange = dialog;
     dialog->show();
 }

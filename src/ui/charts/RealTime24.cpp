@@ -90,7 +90,7 @@ void RealTime24::Form_Unload()
 
 RealTime24 *showLiveChart(App &app)
 {
-    auto *chart = new RealTime24(app);
+    auto *chart = new RealTime24(app, app.mainWindow());
     app.liveChart = chart;
     chart->show();
     chart->Timer1->setInterval(app.pollingInterval());

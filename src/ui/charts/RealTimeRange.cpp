@@ -103,7 +103,7 @@ void showRealTimeRange(App &app)
         app.liveRange->activateWindow();
         return;
     }
-    auto *dialog = new RealTimeRange(app);
+    auto *dialog = new RealTimeRange(app, app.mainWindow());
     app.liveRange = dialog;
     dialog->show();
 }
