@@ -259,8 +259,10 @@ private slots:
         QFile pdf(t.printer->printedFiles().first());
         QVERIFY(pdf.open(QIODevice::ReadOnly));
         QVERIFY(pdf.readAll().startsWith("%PDF"));
-        if (const QString dir = qEnvironmentVariable("TH_CHART_SHOTS"); !dir.isEmpty())
+        if (const QString dir = qEnvironmentVariable("TH_CHART_SHOTS"); !dir.isEmpty()) {
+            QFile::remove(QDir(dir).filePath(QStringLiteral("live-print.pdf")));
             QFile::copy(pdf.fileName(), QDir(dir).filePath(QStringLiteral("live-print.pdf")));
+        }
         QVERIFY(w->LblName->isVisible() && w->Toolbar1->isVisible());
         w->close();
     }

@@ -4,10 +4,12 @@
 #include "ui/common/Icons.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPointer>
 #include <QPrinter>
 #include <QTimer>
 #include <QToolBar>
@@ -166,7 +168,15 @@ QImage ChartWindow::printImage()
     const bool empty = TxtName->text().isEmpty() && TxtSector->text().isEmpty() && TxtCompany->text().isEmpty();
     if (empty)
         showTextBlock(false);
+    // The page shows the texts, not the caret and focus frame of a box.
+    QPointer<QWidget> focused = QApplication::focusWidget();
+    if (focused && !canvas_->isAncestorOf(focused))
+        focused = nullptr;
+    if (focused)
+        focused->clearFocus();
     const QImage shot = canvas_->grab().toImage();
+    if (focused)
+        focused->setFocus();
     showTextBlock(true);
     Toolbar1->show();
     return shot;
@@ -202,8 +212,7 @@ void ChartWindow::release()
 void paintChartPage(QPaintDevice &device, const QImage &image, double dpi)
 {
     QPainter p(&device);
-    double scale = device.logicalDpiX() / dpi;
-    QSizeF size(image.width() * scale, image.height() * scale * device.logicalDpiY() / device.logicalDpiX());
+    QSizeF size(image.width() * device.logicalDpiX() / dpi, image.height() * device.logicalDpiY() / dpi);
     if (size.width() > device.width() || size.height() > device.height())
         size.scale(QSizeF(device.width(), device.height()), Qt::KeepAspectRatio);
     p.drawImage(QRectF(QPointF(0, 0), size), image);
