@@ -12,7 +12,7 @@ const CliCommand kCommand{
     QStringLiteral("termohigrometro-cli emulate [--type new|old] [--temp C] [--rh P] [--sets N] [--frame-ms MS] "
                    "[--baud-pacing] [--link PATH]\n"
                    "  Prints the device path on the first line, then runs until interrupted.\n"
-                   "  --temp/--rh fix the values (otherwise they drift slowly); --sets starts with N\n"
+                   "  --temp/--rh fix a value (an unset one drifts slowly); --sets starts with N\n"
                    "  recording sets in the logger memory; --baud-pacing sends every byte at 9600 baud;\n"
                    "  --link also offers the device under PATH.\n"
                    "  Faults: --noise, --mid-frame, --truncate N (first N answers of each command cut),\n"
@@ -60,10 +60,6 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
             return cliUsageError(err, kCommand, QStringLiteral("--rh needs a humidity 0..100"));
         o.rh = *v;
     }
-    if (o.tempC && !o.rh)
-        o.rh = 55.0;
-    if (o.rh && !o.tempC)
-        o.tempC = 23.0;
     auto integer = [&](const QCommandLineOption &opt, int low, int high, int *to) {
         bool ok = false;
         const int v = parser.value(opt).toInt(&ok);

@@ -34,7 +34,8 @@ InstrumentModel::InstrumentModel(const EmulatorOptions &options) : options_(opti
         tempC_ = *options_.tempC;
     if (options_.rh)
         rh_ = *options_.rh;
-    drifting_ = !options_.tempC && !options_.rh;
+    tempDrifts_ = !options_.tempC;
+    rhDrifts_ = !options_.rh;
     const QDateTime start = options_.clock.isValid() ? options_.clock : QDateTime::currentDateTime().addMSecs(0);
     clockBase_ = QDateTime(start.date(), QTime(start.time().hour(), start.time().minute(), start.time().second()));
     if (options_.initialSets > 0)
@@ -45,12 +46,12 @@ void InstrumentModel::setValues(double tempC, double rh)
 {
     tempC_ = tempC;
     rh_ = qBound(0.0, rh, 100.0);
-    drifting_ = false;
+    tempDrifts_ = rhDrifts_ = false;
 }
 
 void InstrumentModel::setDrifting(bool drifting)
 {
-    drifting_ = drifting;
+    tempDrifts_ = rhDrifts_ = drifting;
 }
 
 void InstrumentModel::setHold(bool hold)
@@ -256,11 +257,13 @@ QByteArray InstrumentModel::frame()
 void InstrumentModel::advance(qint64 nowMs)
 {
     const double dt = (nowMs - lastDriftMs_) / 1000.0;
-    if (dt > 0 && drifting_) {
+    if (dt > 0) {
         // A slow random walk pulled back towards a room's usual values.
         const double k = qMin(1.0, dt);
-        tempC_ += ((rng_.bounded(1.0) - 0.5) * 0.1 + (23.0 - tempC_) * 0.01) * k;
-        rh_ = qBound(1.0, rh_ + ((rng_.bounded(1.0) - 0.5) * 0.3 + (55.0 - rh_) * 0.01) * k, 99.0);
+        if (tempDrifts_)
+            tempC_ += ((rng_.bounded(1.0) - 0.5) * 0.1 + (23.0 - tempC_) * 0.01) * k;
+        if (rhDrifts_)
+            rh_ = qBound(1.0, rh_ + ((rng_.bounded(1.0) - 0.5) * 0.3 + (55.0 - rh_) * 0.01) * k, 99.0);
     }
     lastDriftMs_ = nowMs;
     while (logging_ && nowMs >= nextLogMs_) {

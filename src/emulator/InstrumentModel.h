@@ -129,7 +129,8 @@ private:
     double tempC_ = 23.0;
     double rh_ = 55.0;
     double heldTempC_ = 0, heldRh_ = 0;
-    bool drifting_ = true;
+    bool tempDrifts_ = true;
+    bool rhDrifts_ = true;
     bool hold_ = false;
     bool lowBattery_ = false;
     bool logging_ = false;
