@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +23,7 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <QTimer>
 #include <QToolBar>
 #include <algorithm>
 
@@ -426,6 +428,36 @@ private slots:
         QVERIFY(t->prompts->shown.last().text.startsWith(QStringLiteral("Não foi possível abrir o arquivo")));
         QVERIFY(!app().fileList);
         QVERIFY(!state().FileListOpen);
+    }
+
+    void closingWhileASaveDialogIsUp()
+    {
+        // The main window closes the live list when the link is lost; if that
+        // happens while the list waits in its save dialog, the list is saved
+        // and then closes.
+        commands::openLiveList(app());
+        QPointer<List> w = liveList();
+        feed(2);
+        t->prompts->onShown = [this](const ScriptedPrompts::Shown &shown) {
+            if (shown.kind != QLatin1String("save"))
+                return;
+            // A real dialog runs its own event loop; the close comes from a
+            // timer of the main window while it does.
+            QEventLoop dialog;
+            QTimer::singleShot(0, &dialog, [this] { commands::closeLiveList(app()); });
+            QTimer::singleShot(100, &dialog, &QEventLoop::quit);
+            dialog.exec();
+        };
+        const QString path = t->path(QStringLiteral("fechada.dlf"));
+        t->prompts->answerFile(path);
+        click(w, "Save");
+        t->prompts->onShown = {};
+        QVERIFY(!state().ListOpen);
+        QVERIFY(readAll(path).endsWith("2\t" + cLine(2).toLatin1() + "\t\r\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(!w, 10000);
+        // A list opened meanwhile stays open when the old one goes.
+        commands::openLiveList(app());
+        QVERIFY(state().ListOpen);
     }
 
     void fileListEdgeCases()

@@ -200,8 +200,18 @@ private slots:
         QCOMPARE(t->prompts->shown.last().buttons, Prompts::Buttons::OkCancel);
         QVERIFY(model().setCount() > 0);
         QVERIFY(memory());
-        t->prompts->messageAnswers.push_back(Prompts::Answer::Ok);
+        // Closed while the question is up: it goes once the question is answered.
         QPointer<Memory> m = memory();
+        t->prompts->onShown = [&m](const ScriptedPrompts::Shown &) { m->close(); };
+        t->prompts->messageAnswers.push_back(Prompts::Answer::Cancel);
+        m->MSize_Click();
+        t->prompts->onShown = {};
+        QTRY_VERIFY_WITH_TIMEOUT(!m, 10000);
+        QVERIFY(!state().MemoryBusy);
+        commands::downloadMemory(app());
+        QVERIFY(memory());
+        t->prompts->messageAnswers.push_back(Prompts::Answer::Ok);
+        m = memory();
         QTest::mouseClick(m->SSPanel3, Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(model().setCount(), 0, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!m, 10000);

@@ -36,7 +36,8 @@ void FileList::Form_Load()
 
 void FileList::Form_Unload()
 {
-    app().state().FileListOpen = false;
+    if (!app().fileList || app().fileList == this)
+        app().state().FileListOpen = false;
 }
 
 Grid *FileList::unitGrid() const

@@ -40,7 +40,9 @@ void List::Form_Load()
 
 void List::Form_Unload()
 {
-    app().state().ListOpen = false;
+    // A list whose close waited for a command may go after a new one opened.
+    if (!app().liveList || app().liveList == this)
+        app().state().ListOpen = false;
 }
 
 void List::appendRow(const QString &celsiusLine, const QString &fahrenheitLine)

@@ -31,8 +31,10 @@ void appendLiveRow(App &app, const QString &celsiusLine, const QString &fahrenhe
 
 void closeLiveList(App &app)
 {
-    if (app.liveList)
-        app.liveList->close();
+    if (QWidget *w = app.liveList) {
+        app.liveList = nullptr;
+        w->close();
+    }
     app.state().ListOpen = false;
 }
 

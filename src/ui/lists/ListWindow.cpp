@@ -59,8 +59,10 @@ ListWindow::ListWindow(App &app, const QString &caption, QWidget *parent) : QWid
     layout->addWidget(GridF, 1);
     GridF->hide();
 
-    connect(Toolbar1, &QToolBar::actionTriggered, this,
-            [this](QAction *a) { Toolbar1_ButtonClick(a->data().toString()); });
+    connect(Toolbar1, &QToolBar::actionTriggered, this, [this](QAction *a) {
+        Busy busy(this);
+        Toolbar1_ButtonClick(a->data().toString());
+    });
 }
 
 ListWindow::~ListWindow() = default;
@@ -150,8 +152,25 @@ void ListWindow::unloadOnce()
     Form_Unload();
 }
 
+ListWindow::Busy::Busy(ListWindow *w) : w_(w)
+{
+    ++w_->busy_;
+}
+
+ListWindow::Busy::~Busy()
+{
+    if (!w_ || --w_->busy_ > 0 || !w_->closePending_)
+        return;
+    QMetaObject::invokeMethod(w_.data(), &QWidget::close, Qt::QueuedConnection);
+}
+
 void ListWindow::closeEvent(QCloseEvent *event)
 {
+    if (busy_ > 0) {
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
     unloadOnce();
     event->accept();
 }

@@ -3,6 +3,7 @@
 #include "ui/lists/Grid.h"
 
 #include <QHash>
+#include <QPointer>
 #include <QWidget>
 
 class App;
@@ -42,6 +43,22 @@ public:
     bool celsiusShown() const { return !GridC->isHidden(); }
     Grid *visibleGrid() const { return celsiusShown() ? GridC : GridF; }
 
+    // Holds the window open while a command runs: a command may wait in a
+    // dialog or let events run (printing), and a close asked meanwhile (the
+    // main window closes the live list when the link is lost) happens once
+    // it is over instead of pulling the window from under it.
+    class Busy {
+    public:
+        explicit Busy(ListWindow *w);
+        ~Busy();
+        Busy(const Busy &) = delete;
+        Busy &operator=(const Busy &) = delete;
+
+    private:
+        QPointer<ListWindow> w_;
+    };
+    bool closePending() const { return closePending_; }
+
     // Headings and column widths of both grids, heading row selected.
     void setUpGrids();
     // Column widths of the list grids: each as wide as its sample text.
@@ -70,4 +87,6 @@ private:
     App &app_;
     QHash<QString, QAction *> buttons_;
     bool unloaded_ = false;
+    int busy_ = 0;
+    bool closePending_ = false;
 };

@@ -133,6 +133,13 @@ void Memory::Form_Unload()
 
 void Memory::closeEvent(QCloseEvent *event)
 {
+    // Clearing waits on the instrument with events running: the window goes
+    // once it is over.
+    if (clearing_) {
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
     if (!unloaded_)
         Form_Unload();
     event->accept();
@@ -192,6 +199,8 @@ void Memory::clearMemory()
         app_.prompts().message(kClearWarning, kWarningTitle, Prompts::Buttons::OkCancel, Prompts::Icon::Warning);
     if (answer != Prompts::Answer::Ok) {
         clearing_ = false;
+        if (closePending_)
+            close();
         return;
     }
     app_.stopPolling();
@@ -204,6 +213,8 @@ void Memory::clearMemory()
     if (!ok) {
         // The memory was not cleared: the window stays, so the user can try again.
         dialoglink::reportFailure(app_, ctx);
+        if (closePending_)
+            close();
         return;
     }
     close();

@@ -51,4 +51,5 @@ private:
     App &app_;
     bool unloaded_ = false;
     bool clearing_ = false;
+    bool closePending_ = false;
 };
