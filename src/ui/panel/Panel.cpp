@@ -432,15 +432,28 @@ QString Panel::portCaption() const
     return name.isEmpty() ? QStringLiteral("COM%1").arg(s.ComPort) : name;
 }
 
+// Values kept from before a loss of the link stay on screen, greyed, so they
+// are not taken for fresh ones.
+void Panel::showValuesStale(bool stale)
+{
+    const QString style = stale ? QStringLiteral("color: #9aa5b1;") : QStringLiteral("color: #12263f;");
+    for (QLabel *l : {LblTemperature, LblRH, LblDew, LblWet}) {
+        if (l->styleSheet() != style)
+            l->setStyleSheet(style);
+    }
+}
+
 void Panel::showPortCaption()
 {
-    LblCOM->setStyleSheet(QStringLiteral("color: #1b6e35;"));
+    LblCOM->setStyleSheet(QStringLiteral("QLabel { color: #1b6e35; padding: 3px 8px; }"));
     setTextIfChanged(LblCOM, portCaption());
 }
 
 void Panel::showNoCommunication()
 {
-    LblCOM->setStyleSheet(QStringLiteral("color: #c62828;"));
+    LblCOM->setStyleSheet(
+        QStringLiteral("QLabel { color: white; background: #c62828; border-radius: 5px; padding: 3px 8px; }"));
+    showValuesStale(true);
     setTextIfChanged(LblCOM, kNoCommunication);
 }
 
@@ -548,6 +561,9 @@ void Panel::Timer1_Timer()
     }
     Reading &r = s.reading;
     decodeFrame(r, *frame);
+    ++frames_;
+    if (linkDown_)
+        showValuesStale(false);
     linkDown_ = false;
     app_.pause().processEvents();
     if (unloaded_)

@@ -49,6 +49,8 @@ public:
     // current reading is stale and no sample may be taken from it.
     bool linkDown() const { return linkDown_; }
     PcRecorder &recorder() { return recorder_; }
+    // Good frames decoded since the window loaded.
+    quint64 framesDecoded() const { return frames_; }
 
     // Controls, named as the window's design names them.
     QToolBar *Toolbar1 = nullptr;
@@ -100,6 +102,7 @@ private:
     QString portCaption() const;
     void showPortCaption();
     void showNoCommunication();
+    void showValuesStale(bool stale);
     void blinkStep();
     bool resynchronise();
     bool portGone() const;
@@ -117,6 +120,7 @@ private:
     PcRecorder recorder_;
     QTimer *blinkTimer_ = nullptr;
     QElapsedTimer reopenClock_;
+    quint64 frames_ = 0;
     bool inTick_ = false;
     bool blinking_ = false;
     bool linkDown_ = true;
