@@ -4,6 +4,7 @@
 #include "ui/panel/Port.h"
 
 #include <QComboBox>
+#include <QPointer>
 #include <QTest>
 
 class TestPanelE2E : public QObject {
@@ -135,6 +136,43 @@ private slots:
         QCOMPARE(p.LblCOM->text(), QStringLiteral("COM3"));
         QVERIFY(f.link->isOpen());
         QCOMPARE(p.COM(), before);
+    }
+
+    // The toolbar opens the live list and chart once each; a loss of the
+    // link closes both, and the list receives no rows meanwhile.
+    void liveWindowsFromTheToolbar()
+    {
+        PanelFixture f;
+        QVERIFY(f.start());
+        Panel &p = *f.panel;
+        App &app = *f.t.app;
+        f.state().PcSampleSeconds = 1;
+        p.Timer2->setInterval(20);
+        p.click("List");
+        p.click("Graph");
+        QVERIFY(f.state().ListOpen && f.state().ChartOpen);
+        QPointer<QWidget> list = app.liveList, chart = app.liveChart;
+        QVERIFY(list && chart);
+        p.click("List");
+        p.click("Graph");
+        QCOMPARE(app.liveList.data(), list.data());
+        QCOMPARE(app.liveChart.data(), chart.data());
+        QTRY_VERIFY(f.state().ListRowCount >= 2);
+
+        f.link->unplug();
+        QTRY_COMPARE(p.LblCOM->text(), QStringLiteral("Sem Comunicação"));
+        QTRY_VERIFY(!f.state().ListOpen && !f.state().ChartOpen);
+        QTRY_VERIFY(!list || !list->isVisible());
+        QTRY_VERIFY(!chart || !chart->isVisible());
+        // Opened again during the loss: no stale rows.
+        p.click("List");
+        QVERIFY(f.state().ListOpen);
+        QTRY_VERIFY(!p.LblCOM->isVisible());
+        QTRY_VERIFY(p.LblCOM->isVisible());
+        QCOMPARE(f.state().ListRowCount, 0);
+        f.link->replug();
+        QVERIFY(f.waitLive());
+        QTRY_VERIFY(f.state().ListRowCount >= 1);
     }
 
     void closingTheWindowEndsTheProgram()
