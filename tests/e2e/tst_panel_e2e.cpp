@@ -66,7 +66,13 @@ private slots:
         QTRY_VERIFY(!p.LblCOM->isVisible());
         QTRY_VERIFY(p.LblCOM->isVisible());
         QVERIFY(p.LblTemperature->text().isEmpty());
+        // While a handler waits (as a command talking to the instrument
+        // does), the recovery keeps off the link.
         f.link->setSilent(false);
+        f.link->model().clearReceivedLog();
+        f.t.pause->Wait(1.0);
+        QCOMPARE(f.link->model().receivedLog(), QByteArray());
+        QCOMPARE(p.LblCOM->text(), QStringLiteral("Sem Comunicação"));
         QVERIFY(f.waitLive());
         QCOMPARE(p.LblCOM->text(), QStringLiteral("COM3"));
         QVERIFY(p.LblCOM->isVisible());

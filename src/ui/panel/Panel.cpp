@@ -20,6 +20,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QThread>
 #include <QVBoxLayout>
 
 namespace {
@@ -622,6 +623,7 @@ void Panel::NoDataRoutine()
     if (s.ListOpen)
         commands::closeLiveList(app_);
     blinking_ = true;
+    blinkLevel_ = QThread::currentThread()->loopLevel();
     reopenClock_.invalidate();
     blinkTimer_->start();
 }
@@ -649,6 +651,12 @@ void Panel::blinkStep()
 {
     if (!blinking_ || unloaded_ || app_.pause().aborted()) {
         blinkTimer_->stop();
+        return;
+    }
+    // A handler waiting in a nested loop (a command talking to the instrument,
+    // a dialog) owns the link until it returns: keep blinking, touch nothing.
+    if (QThread::currentThread()->loopLevel() > blinkLevel_) {
+        LblCOM->setVisible(!LblCOM->isVisible());
         return;
     }
     SerialLink *link = app_.link();

@@ -123,6 +123,7 @@ private:
     quint64 frames_ = 0;
     bool inTick_ = false;
     bool blinking_ = false;
+    int blinkLevel_ = 0; // event-loop depth at which the blinking started
     bool linkDown_ = true;
     bool unloaded_ = false;
 };
