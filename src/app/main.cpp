@@ -5,45 +5,109 @@
 #include "ui/panel/Port.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QPointer>
 #include <QTranslator>
 
+#include <cstdio>
+
 namespace {
 
+const char *const kUsage = "usage: termohigrometro [--port NAME] [--screenshots DIR]\n"
+                           "\n"
+                           "Panel of the thermo-hygrometer (9600 8N1 serial line).\n"
+                           "\n"
+                           "Options:\n"
+                           "  --port NAME        open this port at once instead of asking: COM1..COM8,\n"
+                           "                     a device path (/dev/ttyUSB0) or Simulador (the emulated\n"
+                           "                     instrument)\n"
+                           "  --screenshots DIR  render every window on the emulated instrument into\n"
+                           "                     DIR/*.png and exit\n"
+                           "  --version          print the version and exit\n"
+                           "  --help             print this help and exit\n";
+
 // Qt's own dialog buttons (OK, Cancelar, Sim, Não ...) in Portuguese, as the
-// rest of the program.
+// rest of the program. Qt's translation folder comes first; the copy
+// installed beside the program serves where Qt's translations are missing.
 void installTranslations(QApplication &qapp)
 {
     auto *translator = new QTranslator(&qapp);
     const QString name = QStringLiteral("qtbase_pt_BR");
-    if (translator->load(name, QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
-        translator->load(name, QStringLiteral("/usr/share/qt6/translations")))
-        qapp.installTranslator(translator);
-    else
-        delete translator;
+    const QStringList folders = {
+        QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+        QStringLiteral("/usr/share/qt6/translations"),
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../share/termohigrometro/translations")),
+    };
+    for (const QString &folder : folders) {
+        if (translator->load(name, folder)) {
+            qapp.installTranslator(translator);
+            return;
+        }
+    }
+    delete translator;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
+    // Answered before a display is needed, so they work on a bare terminal.
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--version" || arg == "-v") {
+            std::printf("termohigrometro %s\n", TH_VERSION);
+            return 0;
+        }
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
+
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("termohigrometro"));
     QApplication::setApplicationDisplayName(QStringLiteral("Termo-higrômetro"));
+    QApplication::setApplicationVersion(QStringLiteral(TH_VERSION));
     installTranslations(qapp);
 
     const QStringList args = QApplication::arguments();
-    const int shots = args.indexOf(QStringLiteral("--screenshots"));
-    if (shots >= 0)
-        return renderScreenshots(args.value(shots + 1, QStringLiteral(".")));
+    QString portName;
+    QString shotsFolder;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        if ((a == QLatin1String("--port") || a == QLatin1String("--screenshots")) && i + 1 >= args.size()) {
+            std::fprintf(stderr, "termohigrometro: %s needs a value\n%s", qPrintable(a), kUsage);
+            return 2;
+        }
+        if (a == QLatin1String("--port"))
+            portName = args.at(++i);
+        else if (a.startsWith(QLatin1String("--port=")))
+            portName = a.mid(7);
+        else if (a == QLatin1String("--screenshots"))
+            shotsFolder = args.at(++i);
+        else {
+            std::fprintf(stderr, "termohigrometro: unknown argument %s\n%s", qPrintable(a), kUsage);
+            return 2;
+        }
+    }
+    if (!shotsFolder.isEmpty())
+        return renderScreenshots(shotsFolder);
 
     int rc = 0;
     {
         App app(App::realServices());
         auto *port = new Port(app);
         port->setAttribute(Qt::WA_DeleteOnClose);
-        port->show();
+        if (portName.isEmpty()) {
+            port->show();
+        } else {
+            // The port window is skipped: the choice is the one it would make.
+            port->Ports->setEditable(true);
+            port->Ports->setCurrentText(portName.trimmed());
+            port->CmdOK_Click();
+        }
         rc = qapp.exec();
         // The windows go before the App they use.
         QList<QPointer<QWidget>> windows;
