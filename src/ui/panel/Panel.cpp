@@ -375,6 +375,8 @@ void Panel::buildDisplay()
     LblFileName->setFont(arial(11, false));
     LblFileName->setStyleSheet(QStringLiteral("color: #23364d;"));
     LblFileName->setTextFormat(Qt::PlainText);
+    // A long file name is cut at the window's edge instead of widening it.
+    LblFileName->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     rec->addWidget(LblRec);
     rec->addWidget(LblCount);
     rec->addWidget(LblFileName, 1);
@@ -430,7 +432,11 @@ QString Panel::portCaption() const
     const QString name = s.PortName;
     if (s.ComPort >= 1 && s.ComPort <= 8 && (name.isEmpty() || name == QStringLiteral("COM%1").arg(s.ComPort)))
         return QStringLiteral("COM%1").arg(s.ComPort);
-    return name.isEmpty() ? QStringLiteral("COM%1").arg(s.ComPort) : name;
+    if (name.isEmpty())
+        return QStringLiteral("COM%1").arg(s.ComPort);
+    // A long device path keeps its end, where the device's own name is.
+    constexpr int kLongest = 28;
+    return name.size() <= kLongest ? name : QStringLiteral("…") + name.right(kLongest - 1);
 }
 
 // Values kept from before a loss of the link stay on screen, greyed, so they
@@ -810,6 +816,7 @@ void Panel::startRecording()
         return;
     }
     setTextIfChanged(LblFileName, QFileInfo(path).fileName());
+    LblFileName->setToolTip(QDir::toNativeSeparators(path));
     QAction *b1 = button(QStringLiteral("Save"));
     setButtonImage(b1, kStopImage);
     b1->setToolTip(kStopTip);
@@ -825,6 +832,7 @@ void Panel::stopRecording()
     LblRec->setVisible(false);
     setTextIfChanged(LblCount, QString());
     setTextIfChanged(LblFileName, QString());
+    LblFileName->setToolTip(QString());
 }
 
 void Panel::cfCommand()
