@@ -53,16 +53,37 @@ void installTranslations(QApplication &qapp)
 
 int main(int argc, char **argv)
 {
-    // Answered before a display is needed, so they work on a bare terminal.
+    // The arguments are read before a display is needed, so --help,
+    // --version and mistakes are answered on a bare terminal too.
+    QString portName;
+    QString shotsFolder;
     for (int i = 1; i < argc; ++i) {
-        const QByteArray arg(argv[i]);
-        if (arg == "--version" || arg == "-v") {
+        const QString a = QString::fromLocal8Bit(argv[i]);
+        if (a == QLatin1String("--version") || a == QLatin1String("-v")) {
             std::printf("termohigrometro %s\n", TH_VERSION);
             return 0;
         }
-        if (arg == "--help" || arg == "-h") {
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             std::fputs(kUsage, stdout);
             return 0;
+        }
+        if ((a == QLatin1String("--port") || a == QLatin1String("--screenshots")) && i + 1 >= argc) {
+            std::fprintf(stderr, "termohigrometro: %s needs a value\n%s", qPrintable(a), kUsage);
+            return 2;
+        }
+        if (a == QLatin1String("--port"))
+            portName = QString::fromLocal8Bit(argv[++i]);
+        else if (a.startsWith(QLatin1String("--port=")))
+            portName = a.mid(7);
+        else if (a == QLatin1String("--screenshots"))
+            shotsFolder = QString::fromLocal8Bit(argv[++i]);
+        else if (a.startsWith(QLatin1Char('-')) && !a.startsWith(QLatin1String("--"))) {
+            // Qt's own options (-platform offscreen, -style NAME ...) are Qt's.
+            if (i + 1 < argc && argv[i + 1][0] != '-')
+                ++i;
+        } else {
+            std::fprintf(stderr, "termohigrometro: unknown argument %s\n%s", qPrintable(a), kUsage);
+            return 2;
         }
     }
 
@@ -72,26 +93,6 @@ int main(int argc, char **argv)
     QApplication::setApplicationVersion(QStringLiteral(TH_VERSION));
     installTranslations(qapp);
 
-    const QStringList args = QApplication::arguments();
-    QString portName;
-    QString shotsFolder;
-    for (int i = 1; i < args.size(); ++i) {
-        const QString &a = args.at(i);
-        if ((a == QLatin1String("--port") || a == QLatin1String("--screenshots")) && i + 1 >= args.size()) {
-            std::fprintf(stderr, "termohigrometro: %s needs a value\n%s", qPrintable(a), kUsage);
-            return 2;
-        }
-        if (a == QLatin1String("--port"))
-            portName = args.at(++i);
-        else if (a.startsWith(QLatin1String("--port=")))
-            portName = a.mid(7);
-        else if (a == QLatin1String("--screenshots"))
-            shotsFolder = args.at(++i);
-        else {
-            std::fprintf(stderr, "termohigrometro: unknown argument %s\n%s", qPrintable(a), kUsage);
-            return 2;
-        }
-    }
     if (!shotsFolder.isEmpty())
         return renderScreenshots(shotsFolder);
 
