@@ -1,0 +1,71 @@
+// The panel program's command line: answered without a display, and a wrong
+// argument is an error, not a silently ignored word.
+#include <QFileInfo>
+#include <QProcess>
+#include <QTest>
+
+namespace {
+
+struct Run {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+Run runPanel(const QStringList &args)
+{
+    // The panel is built beside the command-line tool.
+    const QString panel = QFileInfo(qEnvironmentVariable("TH_CLI")).dir().filePath(QStringLiteral("termohigrometro"));
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    p.setProcessEnvironment(env);
+    p.start(panel, args);
+    Run r;
+    if (!p.waitForFinished(30000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
+}
+
+} // namespace
+
+class TestAppArgs : public QObject {
+    Q_OBJECT
+private slots:
+    void versionAndHelpNeedNoDisplay()
+    {
+        Run v = runPanel({QStringLiteral("--version")});
+        QCOMPARE(v.code, 0);
+        QCOMPARE(v.out.trimmed(), QStringLiteral("termohigrometro " TH_VERSION));
+        Run h = runPanel({QStringLiteral("--help")});
+        QCOMPARE(h.code, 0);
+        QVERIFY(h.out.contains(QStringLiteral("--port NAME")));
+        QVERIFY(h.out.contains(QStringLiteral("Simulador")));
+    }
+    void wrongArgumentsAreRefused_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("port without a value") << QStringList{QStringLiteral("--port")};
+        QTest::newRow("screenshots without a folder") << QStringList{QStringLiteral("--screenshots")};
+        QTest::newRow("unknown option") << QStringList{QStringLiteral("--bogus")};
+        QTest::newRow("stray word") << QStringList{QStringLiteral("COM1")};
+    }
+    void wrongArgumentsAreRefused()
+    {
+        QFETCH(QStringList, args);
+        Run r = runPanel(args);
+        QCOMPARE(r.code, 2);
+        QVERIFY(r.err.contains(QStringLiteral("usage: termohigrometro")));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestAppArgs)
+#include "tst_app_args.moc"
