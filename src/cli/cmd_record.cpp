@@ -72,6 +72,10 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
             session->pause().Wait(qMin(0.1, (k * every * 1000LL - clock.elapsed()) / 1000.0));
         if (linkcli::stopRequested())
             break;
+        // The sample carries the moment it was due, as the panel's samples
+        // carry their timer tick: waiting for the next frame must not bunch
+        // two samples into the same second.
+        const QDateTime sampledAt = QDateTime::currentDateTime();
         const auto f = session->frame();
         if (!f) {
             recorder.stop();
@@ -79,7 +83,7 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
         }
         Reading r;
         decodeFrame(r, *f);
-        const SampleLines lines = buildSampleLines(r, QDateTime::currentDateTime());
+        const SampleLines lines = buildSampleLines(r, sampledAt);
         if (recorder.writeSample(lines, celsius, &error) != PcRecorder::Outcome::Written) {
             err << "termohigrometro-cli: cannot write " << error << "\n";
             recorder.stop();

@@ -8,8 +8,13 @@
 
 std::unique_ptr<SerialLink> createLink(const QString &name, QObject *parent)
 {
-    if (name == QLatin1String(kSimulatorPortName))
-        return std::make_unique<EmulatedLink>(EmulatorOptions{}, parent);
+    if (name == QLatin1String(kSimulatorPortName)) {
+        // A few recorded sets, so that a user trying the program without an
+        // instrument finds something in "Data Logger".
+        EmulatorOptions options;
+        options.initialSets = 3;
+        return std::make_unique<EmulatedLink>(options, parent);
+    }
     return std::make_unique<SerialPortLink>(name, devicePathFor(name), parent);
 }
 
