@@ -45,7 +45,9 @@ bool writeOutput(const QString &path, bool pdf, const QImage &image, QString *er
         file.cancelWriting();
         return false;
     }
-    if (!file.commit()) {
+    // Flushed first: a disk that fills part-way would otherwise have commit()
+    // put a truncated file in place of the old one.
+    if (!file.flush() || !file.commit()) {
         *error = file.errorString();
         return false;
     }

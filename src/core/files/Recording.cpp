@@ -3,8 +3,10 @@
 #include "core/files/DataFile.h"
 
 #include <cerrno>
+#include <cstring>
 
 #ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -42,9 +44,30 @@ bool flushToDisk(QFile &f)
     return true;
 }
 
-bool writeAll(QFile &f, const QByteArray &bytes)
+// The file is unbuffered: a write reaches the system at once or fails, and
+// a line cut short by a full disk is taken back, so that the record written
+// once there is room again does not follow half a line.
+bool writeAll(QFile &f, const QByteArray &bytes, QString *reason)
 {
-    return f.write(bytes) == bytes.size() && flushToDisk(f);
+    const qint64 before = f.pos();
+    if (f.write(bytes) == bytes.size() && flushToDisk(f))
+        return true;
+    *reason = f.error() != QFileDevice::NoError ? f.errorString() : QString::fromLocal8Bit(std::strerror(errno));
+    if (f.resize(before))
+        f.seek(before);
+    return false;
+}
+
+// A file whose folder was removed during the run still takes writes, but
+// they go nowhere anyone can find: that is a failure to report, not a record.
+bool removedFromDisk(QFile &f)
+{
+#ifdef Q_OS_UNIX
+    struct stat st;
+    return ::fstat(f.handle(), &st) == 0 && st.st_nlink == 0;
+#else
+    return !f.exists();
+#endif
 }
 } // namespace
 
@@ -55,14 +78,15 @@ PcRecorder::~PcRecorder() = default;
 bool PcRecorder::openCurrent(QString *error)
 {
     file_ = std::make_unique<QFile>(currentPath_);
-    if (!file_->open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        !writeAll(*file_, recordingFileStart(state_.RecordUnitCelsius))) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(currentPath_, file_->errorString());
-        file_.reset();
-        return false;
-    }
-    return true;
+    QString reason;
+    if (!file_->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        reason = file_->errorString();
+    else if (writeAll(*file_, recordingFileStart(state_.RecordUnitCelsius), &reason))
+        return true;
+    if (error)
+        *error = QStringLiteral("%1: %2").arg(currentPath_, reason);
+    file_.reset();
+    return false;
 }
 
 bool PcRecorder::start(const QString &path, bool celsius, QString *error)
@@ -96,9 +120,16 @@ PcRecorder::Outcome PcRecorder::writeSample(const SampleLines &lines, bool celsi
     bool ok = file_ || openCurrent(&reason);
     if (ok) {
         const QString line = recordLine(state_.RecordCount, celsiusDisplay ? lines.celsius : lines.fahrenheit);
-        ok = writeAll(*file_, encodeDataText(crlfLines({line})));
-        if (!ok)
-            reason = QStringLiteral("%1: %2").arg(currentPath_, file_->errorString());
+        QString why;
+        ok = writeAll(*file_, encodeDataText(crlfLines({line})), &why);
+        if (!ok) {
+            reason = QStringLiteral("%1: %2").arg(currentPath_, why);
+        } else if (removedFromDisk(*file_)) {
+            ok = false;
+            reason = QStringLiteral("%1: o arquivo ou a sua pasta foi removido").arg(currentPath_);
+            // The next record creates the file again if its folder comes back.
+            file_.reset();
+        }
     }
     if (ok) {
         failing_ = false;

@@ -94,7 +94,10 @@ bool readFileBytes(const QString &path, QByteArray &out, QString *error)
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
 {
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
+    // The explicit flush matters: when the disk fills part-way through, the
+    // system takes a part of the bytes, and commit() alone would put that
+    // truncated file in place of the old one without a word.
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.flush() || !f.commit()) {
         if (error)
             *error = path + QStringLiteral(": ") + f.errorString();
         return false;
