@@ -9,6 +9,8 @@
 
 #include <QPointer>
 
+#include <functional>
+
 namespace {
 
 const QString kPcPrompt =
@@ -25,6 +27,22 @@ const QString kPowerOffTitle = QStringLiteral("Tempo de desligamento automático
 void giveUp(App &app, const LinkContext &ctx)
 {
     dialoglink::reportFailure(app, ctx);
+    app.startPolling();
+}
+
+// A command that only sends: polling paused around it, the usual message
+// when the instrument does not answer.
+void runSend(App &app, const std::function<bool(LinkContext &)> &send)
+{
+    dialoglink::Exchange exchange(app);
+    if (!exchange.active())
+        return;
+    app.stopPolling();
+    LinkContext ctx = dialoglink::context(app);
+    if (!send(ctx)) {
+        giveUp(app, ctx);
+        return;
+    }
     app.startPolling();
 }
 
@@ -82,6 +100,12 @@ void readAndShowOffsets(App &app)
         return;
     }
     QPointer<OffSet> window = qobject_cast<OffSet *>(app.offset.data());
+    if (window && !window->isVisible()) {
+        // A window closed before is done with: shown again it would never
+        // start the polling when it closes a second time.
+        window->deleteLater();
+        window = nullptr;
+    }
     if (!window) {
         window = new OffSet(app, app.mainWindow());
         app.offset = window.data();
@@ -119,16 +143,8 @@ void sample(App &app)
 
 void recStop(App &app)
 {
-    dialoglink::Exchange exchange(app);
-    if (!exchange.active())
-        return;
-    app.stopPolling();
-    LinkContext ctx = dialoglink::context(app);
-    if (!startLogging(ctx, app.state().reading.InstrumentRecording)) {
-        giveUp(app, ctx);
-        return;
-    }
-    app.startPolling();
+    const bool recording = app.state().reading.InstrumentRecording;
+    runSend(app, [recording](LinkContext &ctx) { return startLogging(ctx, recording); });
 }
 
 void manual(App &app)
@@ -137,16 +153,7 @@ void manual(App &app)
         app.refuseRecording();
         return;
     }
-    dialoglink::Exchange exchange(app);
-    if (!exchange.active())
-        return;
-    app.stopPolling();
-    LinkContext ctx = dialoglink::context(app);
-    if (!manualRecord(ctx)) {
-        giveUp(app, ctx);
-        return;
-    }
-    app.startPolling();
+    runSend(app, [](LinkContext &ctx) { return manualRecord(ctx); });
 }
 
 void powerOff(App &app)
