@@ -1,0 +1,296 @@
+// A hostile instrument: line noise, a stream joined mid-frame, STX and ETX
+// bytes inside the readings, random silences, truncated, garbled and lying
+// answers, a bad first dump. The main window polls, records, downloads the
+// logger memory, reads and writes settings and sets the clock through all of
+// it. Nothing crashes; whenever readings stop for longer than the reader's
+// retries the blinking "Sem Comunicação" label or a message says so; every
+// record written is a true reading of the instrument; and once the line is
+// good again the panel reads again.
+#include "support/Reliability.h"
+#include "support/ReliabilityLink.h"
+#include "support/TestApp.h"
+
+#include "core/reading/Decode.h"
+#include "ui/dialogs/DialogLink.h"
+#include "ui/dialogs/Setup.h"
+#include "ui/panel/Panel.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QTest>
+
+namespace {
+
+// Watches the main window: readings that stop for longer than the reader's
+// five one-second attempts (plus slack) must be shown as "Sem Comunicação",
+// unless a command is visibly under way (a dialog, the logger window, an
+// exchange that ends in its own time limit and message).
+class Watchdog : public QObject {
+public:
+    Watchdog(Panel &panel, qint64 limitMs, std::function<bool()> busy = {})
+        : panel_(panel), limitMs_(limitMs), busy_(std::move(busy))
+    {
+        clock_.start();
+        timer_.setInterval(50);
+        connect(&timer_, &QTimer::timeout, this, [this] { look(); });
+        timer_.start();
+    }
+    int violations = 0;
+    int blinks = 0;
+    qint64 longestGapMs = 0;
+
+private:
+    void look()
+    {
+        const qint64 now = clock_.elapsed();
+        const bool blinking = panel_.LblCOM->text() == Panel::kNoCommunication;
+        if (blinking && !wasBlinking_)
+            ++blinks;
+        wasBlinking_ = blinking;
+        if (blinking || panel_.framesDecoded() != frames_ || (busy_ && busy_())) {
+            frames_ = panel_.framesDecoded();
+            lastSign_ = now;
+            return;
+        }
+        longestGapMs = qMax(longestGapMs, now - lastSign_);
+        if (now - lastSign_ > limitMs_ && !reported_) {
+            ++violations;
+            reported_ = true;
+        } else if (now - lastSign_ <= limitMs_) {
+            reported_ = false;
+        }
+    }
+
+    Panel &panel_;
+    qint64 limitMs_;
+    std::function<bool()> busy_;
+    QTimer timer_;
+    QElapsedTimer clock_;
+    quint64 frames_ = 0;
+    qint64 lastSign_ = 0;
+    bool wasBlinking_ = false;
+    bool reported_ = false;
+};
+
+// The four value fields a record of this frame holds, in °C.
+QStringList valuesOf(const QByteArray &frame)
+{
+    Reading r;
+    decodeFrame(r, frame);
+    return {r.TempCDot, r.DewCDot, r.WetCDot, r.RhDot};
+}
+
+} // namespace
+
+class TstReliabilityHostile : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestApp> t;
+    std::unique_ptr<Panel> panel;
+    HostileLink *line = nullptr;
+
+    App &app() { return *t->app; }
+    SharedState &state() { return app().state(); }
+
+    void startPanel(const EmulatorOptions &o, const LineFaults &f)
+    {
+        t = std::make_unique<TestApp>();
+        auto link = std::make_unique<HostileLink>(o, f);
+        line = link.get();
+        app().setLink(std::move(link));
+        Panel::setExitHandler([](int) {});
+        panel = std::make_unique<Panel>(app());
+        QVERIFY(panel->Form_Load());
+        panel->show();
+        QTRY_VERIFY_WITH_TIMEOUT(panel->framesDecoded() > 0 && !panel->linkDown(), 60000);
+    }
+    void startRecording(const QString &path)
+    {
+        state().PcSampleSeconds = 1;
+        t->prompts->answerFile(path);
+        panel->click(QStringLiteral("Save"));
+        QVERIFY(state().PcRecording);
+        panel->Timer2->setInterval(10);
+    }
+    // Every record is the instrument's one true reading, whole and in order.
+    void checkRecords(const QString &path, const QStringList &values, int *records)
+    {
+        const RecordingCheck c = checkRecordingFile(path, true, 1);
+        QVERIFY2(c.ok, qPrintable(c.problem));
+        for (const QString &r : c.records)
+            QCOMPARE(r.split(QLatin1Char('\t')).mid(3), values);
+        *records = int(c.records.size());
+    }
+    // Back to reading once the line is good.
+    void readsAgain()
+    {
+        line->setFaults(LineFaults{});
+        const quint64 frames = panel->framesDecoded();
+        QTRY_VERIFY_WITH_TIMEOUT(panel->framesDecoded() > frames + 3 && !panel->linkDown(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(panel->LblCOM->text() != Panel::kNoCommunication, 10000);
+    }
+
+private slots:
+    void cleanup()
+    {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (w != panel.get() && !w->parentWidget())
+                w->deleteLater();
+        }
+        panel.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        Panel::setExitHandler({});
+        dialoglink::setTimeoutSeconds(10);
+        t.reset();
+    }
+
+    // Polling and recording for 20 s through noise, paced bytes, a stream
+    // joined mid-frame, readings whose bytes are 2 and 3, and silences of up
+    // to 7 s, with the live list and chart open when the link allows.
+    void pollingAndRecordingThroughABadLine()
+    {
+        EmulatorOptions o;
+        o.frameMs = 40;
+        o.resumeMs = 400; // the handshake's 0.2 s read ends with the answer
+        o.tempC = -42.3;  // temperature word 0x0302
+        o.rh = 5.15;      // humidity word 0x0203
+        o.noise = true;
+        o.startMidFrame = true;
+        o.bytePacing = true;
+        o.seed = 3;
+        LineFaults f;
+        f.silenceEveryMs = 2500;
+        f.silenceMinMs = 100;
+        f.silenceMaxMs = 7000;
+        f.seed = 5;
+        startPanel(o, f);
+        const QByteArray frame = line->inner().model().frame();
+        QVERIFY(frame.mid(2, 4).contains(char(2)) && frame.mid(2, 4).contains(char(3)));
+        const QStringList values = valuesOf(frame);
+
+        const QString file = t->path(QStringLiteral("hostil.dlf"));
+        startRecording(file);
+        Watchdog dog(*panel, 8000);
+        QElapsedTimer run;
+        run.start();
+        while (run.elapsed() < 20000) {
+            if (!panel->linkDown() && !state().ListOpen)
+                panel->click(QStringLiteral("List"));
+            if (!panel->linkDown() && !state().ChartOpen)
+                panel->click(QStringLiteral("Graph"));
+            QTest::qWait(200);
+        }
+        QCOMPARE(dog.violations, 0);
+        QVERIFY(line->silences() > 0);
+        readsAgain();
+        panel->click(QStringLiteral("Save"));
+        QVERIFY(!state().PcRecording);
+        int records = 0;
+        checkRecords(file, values, &records);
+        QVERIFY(records > 0);
+        QVERIFY(t->prompts->messages().isEmpty());
+        qInfo("bad line: %d silences, %d times \"Sem Comunicação\", longest stretch without a sign %lld ms, "
+              "%d records checked",
+              line->silences(), dog.blinks, dog.longestGapMs, records);
+    }
+
+    // Logger downloads, power-off, manual record, offsets and the clock
+    // through garbled, truncated and lying answers, short silences and a
+    // bad first dump, while a PC recording runs.
+    void commandsThroughABadLine()
+    {
+        EmulatorOptions o;
+        o.frameMs = 40;
+        o.resumeMs = 400; // the handshake's 0.2 s read ends with the answer
+        o.tempC = 21.5;
+        o.rh = 48.2;
+        o.noise = true;
+        o.truncatedAnswers = 2;
+        o.badFirstDump = true;
+        o.initialSets = 3;
+        o.initialReadingsPerSet = 40;
+        o.seed = 11;
+        LineFaults f;
+        f.garble = 0.25;
+        f.truncate = 0.25;
+        f.lie = 0.25;
+        f.silenceEveryMs = 4000;
+        f.silenceMinMs = 100;
+        f.silenceMaxMs = 1500;
+        f.seed = 13;
+        startPanel(o, f);
+        dialoglink::setTimeoutSeconds(4);
+        const QStringList values = valuesOf(line->inner().model().frame());
+        const QString file = t->path(QStringLiteral("comandos.dlf"));
+        startRecording(file);
+        Watchdog dog(*panel, 8000, [this] {
+            return QApplication::activeModalWidget() || dialoglink::exchangeRunning() || state().MemoryBusy;
+        });
+
+        const QStringList allowed{dialoglink::kNoAnswer, QStringLiteral("Sem dados na memória"),
+                                  dialoglink::kNotANumber};
+        auto settled = [&](const char *what) {
+            QTRY_VERIFY2_WITH_TIMEOUT(!state().MemoryBusy || app().memory, what, 10000);
+            // Polling runs again, or the link is shown as lost.
+            QTRY_VERIFY2_WITH_TIMEOUT(panel->Timer1->isActive() || panel->linkDown(), what, 10000);
+            for (const QString &m : t->prompts->messages())
+                QVERIFY2(allowed.contains(m), qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(what), m)));
+        };
+        int downloads = 0, clockSets = 0;
+        for (int round = 0; round < 2; ++round) {
+            panel->click(QStringLiteral("Memory"));
+            settled("Memory");
+            if (app().memory) {
+                ++downloads;
+                // Whatever the dump held, each set row shows a number, an interval and a size.
+                app().memory->close();
+                QTRY_VERIFY_WITH_TIMEOUT(!state().MemoryBusy, 10000);
+            }
+
+            t->prompts->inputAnswers.push_back(QStringLiteral("10"));
+            panel->click(QStringLiteral("PowerOff"));
+            t->prompts->inputAnswers.clear();
+            settled("PowerOff");
+
+            panel->click(QStringLiteral("Manual"));
+            settled("Manual");
+
+            // The offsets window keeps polling stopped while it is open; closed
+            // at once, polling runs again.
+            panel->click(QStringLiteral("Offset"));
+            if (app().offset)
+                app().offset->close();
+            settled("Offset");
+
+            // The clock window reads the instrument's clock, sets it, and is closed.
+            QTimer::singleShot(0, this, [&] {
+                QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<Setup *>(QApplication::activeModalWidget()), 10000);
+                QPointer<Setup> setup = qobject_cast<Setup *>(QApplication::activeModalWidget());
+                setup->LblMeterTime_Click();
+                QTest::qWait(1500);
+                if (setup) {
+                    setup->CmdSetTime_Click();
+                    ++clockSets;
+                }
+                QTest::qWait(300);
+                if (QApplication::activeModalWidget() == setup)
+                    setup->CmdExit_Click();
+            });
+            panel->click(QStringLiteral("SetTime"));
+            settled("SetTime");
+        }
+        QCOMPARE(dog.violations, 0);
+        readsAgain();
+        panel->click(QStringLiteral("Save"));
+        int records = 0;
+        checkRecords(file, values, &records);
+        QVERIFY(records > 0);
+        qInfo("commands on a bad line: %d answers spoilt, %d silences, %d downloads shown, %d clock sets, "
+              "%lld messages, %d records checked",
+              line->answersSpoilt(), line->silences(), downloads, clockSets, qlonglong(t->prompts->messages().size()),
+              records);
+    }
+};
+
+QTEST_MAIN(TstReliabilityHostile)
+#include "tst_reliability_hostile.moc"
