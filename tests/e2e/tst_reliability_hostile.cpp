@@ -11,12 +11,19 @@
 #include "support/TestApp.h"
 
 #include "core/reading/Decode.h"
+#include "emulator/PtyHost.h"
 #include "ui/dialogs/DialogLink.h"
 #include "ui/dialogs/Setup.h"
 #include "ui/panel/Panel.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -80,6 +87,79 @@ QStringList valuesOf(const QByteArray &frame)
     return {r.TempCDot, r.DewCDot, r.WetCDot, r.RhDot};
 }
 
+// An instrument that answers the handshake and the identification but
+// otherwise sends only bytes that never make a frame.
+class GarbageLink : public SerialLink {
+public:
+    GarbageLink()
+    {
+        timer_.setInterval(25);
+        QObject::connect(&timer_, &QTimer::timeout, this, [this] {
+            if (quiet_.isValid() && quiet_.elapsed() < 300)
+                return;
+            for (int i = 0; i < 4; ++i)
+                rx_.append(char(4 + rng_.bounded(250)));
+            emit bytesArrived();
+        });
+    }
+    bool OpenPort(QString * = nullptr) override
+    {
+        timer_.start();
+        return true;
+    }
+    void close() override { timer_.stop(); }
+    bool isOpen() const override { return timer_.isActive(); }
+    QString portName() const override { return QStringLiteral("ruido"); }
+    void Send(const QByteArray &bytes) override
+    {
+        quiet_.start();
+        if (bytes == "A")
+            rx_ += QByteArray("\x02\x03\xff\x00\x03K", 6);
+        else if (bytes == "V")
+            rx_ += "RRBT01";
+        emit bytesArrived();
+    }
+    using SerialLink::Send;
+    QByteArray ReadAnswer() override
+    {
+        QByteArray out;
+        out.swap(rx_);
+        return out;
+    }
+    int PendingCount() override { return int(rx_.size()); }
+    void ClearInput() override { rx_.clear(); }
+
+private:
+    QTimer timer_;
+    QElapsedTimer quiet_;
+    QByteArray rx_;
+    QRandomGenerator rng_{99};
+};
+
+struct CliRun {
+    int code = -1; // -2: ended by a signal, -1: did not end in time
+    QString out, err;
+};
+
+// The command-line tool, run while this process's events (the instrument) go on.
+CliRun cli(const QStringList &args)
+{
+    QProcess p;
+    p.start(qEnvironmentVariable("TH_CLI"), args);
+    CliRun r;
+    if (!p.waitForStarted(10000))
+        return r;
+    if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 120000)) {
+        p.kill();
+        p.waitForFinished(5000);
+        return r;
+    }
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
 } // namespace
 
 class TstReliabilityHostile : public QObject {
@@ -131,6 +211,95 @@ class TstReliabilityHostile : public QObject {
     }
 
 private slots:
+    // The command-line tool reads, records and downloads from an instrument
+    // with a mid-frame start, truncated answers and a bad first dump, whose
+    // readings hold STX and ETX bytes; then from one that falls silent and one
+    // with noise in every gap of its stream (which the reader, emptying its
+    // buffer and taking the next 7 bytes, does not get past): both end with a
+    // message within the time limit.
+    void cliThroughABadLine()
+    {
+        EmulatorOptions o;
+        o.tempC = -42.3;
+        o.rh = 5.15;
+        o.startMidFrame = true;
+        o.truncatedAnswers = 3;
+        o.badFirstDump = true;
+        o.initialSets = 3;
+        o.initialReadingsPerSet = 30;
+        o.seed = 17;
+        PtyHost host(o);
+        QVERIFY(host.start());
+        const QStringList values = valuesOf(host.model().frame());
+        const QString port = host.devicePath();
+
+        const CliRun read = cli({"read", "--port", port, "--count", "5", "--json"});
+        QVERIFY2(read.code == 0, qPrintable(read.err));
+        const QStringList lines = read.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 5);
+        for (const QString &l : lines) {
+            const QJsonObject j = QJsonDocument::fromJson(l.toUtf8()).object();
+            QCOMPARE(j.value("temp_c").toString(), values[0]);
+            QCOMPARE(j.value("rh").toString(), values[3]);
+        }
+
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("cli.dlf"));
+        const CliRun rec = cli({"record", "--port", port, "--interval", "1", "--count", "3", file});
+        QVERIFY2(rec.code == 0, qPrintable(rec.err));
+        const RecordingCheck c = checkRecordingFile(file, true, 3);
+        QVERIFY2(c.ok, qPrintable(c.problem));
+        for (const QString &r : c.records)
+            QCOMPARE(r.split(QLatin1Char('\t')).mid(3), values);
+
+        const CliRun list = cli({"logger", "--port", port, "list", "--json"});
+        QVERIFY2(list.code == 0, qPrintable(list.err));
+        const QJsonObject sets = QJsonDocument::fromJson(list.out.toUtf8()).object();
+        QCOMPARE(sets.value("sets").toArray().size(), 3);
+
+        // Silent after two more commands, or noise in every gap: the tool
+        // gives up with a message.
+        EmulatorOptions quiet;
+        quiet.silentAfterCommands = 2;
+        PtyHost mute(quiet);
+        QVERIFY(mute.start());
+        EmulatorOptions noisy;
+        noisy.noise = true;
+        PtyHost noise(noisy);
+        QVERIFY(noise.start());
+        const QList<QPair<QString, QStringList>> runs{
+            {mute.devicePath(), {"read", "--count", "50"}},
+            {mute.devicePath(), {"logger", "list"}},
+            {mute.devicePath(), {"clock", "set"}},
+            {noise.devicePath(), {"read", "--count", "5"}},
+        };
+        for (const auto &[device, args] : runs) {
+            const CliRun r = cli(QStringList{args.first(), "--port", device, "--timeout", "3"} + args.mid(1));
+            QVERIFY2(r.code == 3 && r.err.contains(QStringLiteral("did not answer")),
+                     qPrintable(QStringLiteral("%1: %2 %3").arg(args.join(' ')).arg(r.code).arg(r.err)));
+        }
+    }
+
+    // Bytes that never make a frame: the panel does not wait for ever inside
+    // the reader, it shows the lost link and tries again.
+    void garbageOnlyShowsTheLostLink()
+    {
+        t = std::make_unique<TestApp>();
+        app().setLink(std::make_unique<GarbageLink>());
+        Panel::setExitHandler([](int) {});
+        panel = std::make_unique<Panel>(app());
+        QVERIFY(panel->Form_Load());
+        panel->show();
+        // Identified, then reading garbage ...
+        QTRY_COMPARE_WITH_TIMEOUT(state().InstrumentType, QStringLiteral("NewType"), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(panel->Timer1->isActive(), 20000);
+        Watchdog dog(*panel, 8000);
+        // ... until the reader gives up and the label says so.
+        QTRY_COMPARE_WITH_TIMEOUT(panel->LblCOM->text(), Panel::kNoCommunication, 20000);
+        QCOMPARE(dog.violations, 0);
+        QCOMPARE(panel->framesDecoded(), quint64(0));
+    }
+
     void cleanup()
     {
         for (QWidget *w : QApplication::topLevelWidgets()) {
@@ -144,7 +313,7 @@ private slots:
         t.reset();
     }
 
-    // Polling and recording for 20 s through noise, paced bytes, a stream
+    // Polling and recording for 15 s through noise, paced bytes, a stream
     // joined mid-frame, readings whose bytes are 2 and 3, and silences of up
     // to 7 s, with the live list and chart open when the link allows.
     void pollingAndRecordingThroughABadLine()
@@ -173,7 +342,7 @@ private slots:
         Watchdog dog(*panel, 8000);
         QElapsedTimer run;
         run.start();
-        while (run.elapsed() < 20000) {
+        while (run.elapsed() < 15000) {
             if (!panel->linkDown() && !state().ListOpen)
                 panel->click(QStringLiteral("List"));
             if (!panel->linkDown() && !state().ChartOpen)

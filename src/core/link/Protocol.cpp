@@ -3,12 +3,16 @@
 #include "core/link/LinkGuard.h"
 #include "core/reading/Format.h"
 
+#include <QElapsedTimer>
+
 #include <algorithm>
 #include <cmath>
 
 namespace {
 constexpr char kStx = 2;
 constexpr char kEtx = 3;
+// How long ReadLiveFrame takes to report that no frame came: five attempts of one second.
+constexpr qint64 kNoFrameMs = 5000;
 
 void sendPaused(LinkContext &ctx, LinkGuard &guard, const QByteArray &bytes)
 {
@@ -64,6 +68,7 @@ std::optional<QByteArray> ReadLiveFrame(LinkContext &ctx, const std::function<vo
 {
     LinkGuard guard(ctx);
     SerialLink &link = ctx.link;
+    QElapsedTimer garbage; // since the first answer that was not a frame
     for (;;) {
         int retries = 0;
         for (;;) {
@@ -92,6 +97,15 @@ std::optional<QByteArray> ReadLiveFrame(LinkContext &ctx, const std::function<vo
         const QByteArray answer = link.ReadAnswer();
         if (answer.size() >= 7 && answer[0] == kStx && answer[6] == kEtx)
             return answer.left(7);
+        // Bytes keep coming but never a frame (noise in every gap, a wrong
+        // device): after as long as the silent attempts take, this is no
+        // frame too, so the caller shows the lost link instead of waiting for ever.
+        if (!garbage.isValid())
+            garbage.start();
+        else if (garbage.elapsed() >= kNoFrameMs) {
+            link.DiscardInput();
+            return std::nullopt;
+        }
     }
 }
 
