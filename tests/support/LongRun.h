@@ -21,6 +21,10 @@
 
 #include <functional>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 struct LongRunResult {
     QString problem; // empty when every check passed
     int samples = 0;
@@ -43,6 +47,16 @@ struct LongRunOptions {
 };
 
 namespace longrun {
+
+// Resident memory once the allocator has given back what it holds unused, so
+// that the figure follows what the program keeps, not the peaks it had.
+inline long keptKiB()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+    return residentKiB();
+}
 
 // Every record file of a run started as `path`, in order: numbers consecutive
 // from recordStart + 1, at most 48 000 to a file, times strictly increasing.
@@ -161,7 +175,7 @@ inline LongRunResult run(const LongRunOptions &o,
                     QStringLiteral("after %1 samples the live list, the live chart or the recording closed").arg(taken);
             if (taken >= nextCheckpoint) {
                 nextCheckpoint += o.checkpointEvery;
-                const long kib = residentKiB();
+                const long kib = keptKiB();
                 r.rss.append({taken, kib});
                 if (onCheckpoint)
                     onCheckpoint(taken, kib);
@@ -169,14 +183,14 @@ inline LongRunResult run(const LongRunOptions &o,
             if (done())
                 panel.Timer2->stop();
         });
-        r.rss.append({0, residentKiB()});
+        r.rss.append({0, keptKiB()});
         panel.Timer2->setInterval(0);
         if (!QTest::qWaitFor(done, 3600 * 1000))
             problem = QStringLiteral("the run did not finish within an hour");
         panel.Timer2->stop();
         r.seconds = elapsed.elapsed() / 1000.0;
         r.samples = s.RecordCount - o.recordStart;
-        r.rss.append({r.samples, residentKiB()});
+        r.rss.append({r.samples, keptKiB()});
         if (auto *list = qobject_cast<List *>(app.liveList.data()))
             r.listRows = list->GridC->rows() - 1;
         panel.click(QStringLiteral("Save")); // the run stops, its file closed
