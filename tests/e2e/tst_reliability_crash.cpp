@@ -111,7 +111,7 @@ private slots:
         std::vector<Job> emulators(kInstruments);
         QStringList devices;
         for (int i = 0; i < kInstruments; ++i) {
-            emulators[i].start(cli(), {"emulate", "--noise", "--seed", QString::number(i + 7)});
+            emulators[i].start(cli(), {"emulate", "--seed", QString::number(i + 7)});
             QVERIFY(emulators[i].process->waitForStarted(10000));
         }
         for (int i = 0; i < kInstruments; ++i) {
