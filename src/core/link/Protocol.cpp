@@ -13,6 +13,9 @@ constexpr char kStx = 2;
 constexpr char kEtx = 3;
 // How long ReadLiveFrame takes to report that no frame came: five attempts of one second.
 constexpr qint64 kNoFrameMs = 5000;
+// A quiet line: no byte for about four byte times at 9600 baud.
+constexpr double kQuietSeconds = 0.004;
+constexpr int kQuietTries = 10;
 
 void sendPaused(LinkContext &ctx, LinkGuard &guard, const QByteArray &bytes)
 {
@@ -77,6 +80,17 @@ std::optional<QByteArray> ReadLiveFrame(LinkContext &ctx, const std::function<vo
             ctx.pause.Wait(linkpause::kShort);
             link.DiscardInput();
             link.ClearInput();
+            // A frame caught in the middle goes on arriving after the drop,
+            // and its tail with the next frame's head can pass the STX/ETX
+            // check when the readings hold the bytes 2 and 3. Start only once
+            // the line has been quiet for a few byte times.
+            for (int quiet = 0; quiet < kQuietTries && guard.ok(); ++quiet) {
+                ctx.pause.Wait(kQuietSeconds);
+                if (link.PendingCount() == 0)
+                    break;
+                link.DiscardInput();
+                link.ClearInput();
+            }
             // The 1-second limit runs on a monotonic clock, so an attempt that
             // starts just before midnight still ends after one second.
             ctx.pause.waitForBytes(link, 7, qMin(1.0, guard.remaining()));
