@@ -54,7 +54,9 @@ QByteArray commandBytes(QByteArray log)
 {
     const qsizetype v = log.indexOf('V');
     log = log.mid(v + 1);
-    while (log.startsWith('A'))
+    // A loaded machine can make the tool identify again (handshake "A", then
+    // "V"); no command starts with either letter.
+    while (log.startsWith('A') || log.startsWith('V'))
         log.remove(0, 1);
     return log;
 }
