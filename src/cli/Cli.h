@@ -9,11 +9,11 @@
 // Exit codes of termohigrometro-cli.
 namespace cliexit {
 constexpr int Ok = 0;
-constexpr int Failure = 1;       // unreadable/unwritable file and other failures
-constexpr int Usage = 2;         // bad arguments
-constexpr int Silent = 3;        // the instrument did not answer in time
+constexpr int Failure = 1; // unreadable/unwritable file and other failures
+constexpr int Usage = 2;   // bad arguments
+constexpr int Silent = 3;  // the instrument did not answer in time
 constexpr int PortUnavailable = 4;
-constexpr int Refused = 5;       // the instrument refuses (logging, OldType)
+constexpr int Refused = 5; // the instrument refuses (logging, OldType)
 } // namespace cliexit
 
 // One sub-command of the tool. Each lives in its own cmd_*.cpp file and

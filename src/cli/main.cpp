@@ -26,8 +26,14 @@ void printHelp(QTextStream &out)
 }
 } // namespace
 
-void registerCliCommand(const CliCommand &command) { registry().append(command); }
-const QList<CliCommand> &cliCommands() { return registry(); }
+void registerCliCommand(const CliCommand &command)
+{
+    registry().append(command);
+}
+const QList<CliCommand> &cliCommands()
+{
+    return registry();
+}
 
 int cliUsageError(QTextStream &err, const CliCommand &command, const QString &problem)
 {

@@ -10,9 +10,9 @@
 
 // One recording set of the instrument's logger memory, as downloaded.
 struct LoggerSet {
-    int interval = 0;  // seconds
-    int size = 0;      // readings the header claims
-    QByteArray block;  // header followed by the readings that arrived
+    int interval = 0;     // seconds
+    int size = 0;         // readings the header claims
+    QByteArray block;     // header followed by the readings that arrived
     bool damaged = false; // the dump ended before the set did
 };
 
@@ -20,7 +20,7 @@ struct LoggerSet {
 struct LoggerMemory {
     int setCount = 0;
     int pointer = 0;
-    QByteArray collected; // the "D" answer as received
+    QByteArray collected;    // the "D" answer as received
     QVector<LoggerSet> sets; // sets[0] is set 1
     int selectedSet = 0;
     double usedPercent = 0;
@@ -32,9 +32,9 @@ struct SharedState {
     Reading reading;
 
     // Link and instrument
-    qint16 ComPort = 0;       // 1..8 for COM1..COM8; 0 until chosen
-    QString PortName;         // what the user chose: "COM3", a device path or "Simulador"
-    QString InstrumentType;   // "OldType", "NewType" or empty
+    qint16 ComPort = 0;     // 1..8 for COM1..COM8; 0 until chosen
+    QString PortName;       // what the user chose: "COM3", a device path or "Simulador"
+    QString InstrumentType; // "OldType", "NewType" or empty
     bool ResyncPending = false;
 
     // Main window

@@ -103,10 +103,22 @@ QString App::autoDumpFolder() const
     return folder;
 }
 
-int twipsToPixelsX(double twips, const QWidget *w) { return qRound(twips * dpiX(w) / 1440.0); }
-int twipsToPixelsY(double twips, const QWidget *w) { return qRound(twips * dpiY(w) / 1440.0); }
-double pixelsToTwipsX(int px, const QWidget *w) { return px * 1440.0 / dpiX(w); }
-double pixelsToTwipsY(int px, const QWidget *w) { return px * 1440.0 / dpiY(w); }
+int twipsToPixelsX(double twips, const QWidget *w)
+{
+    return qRound(twips * dpiX(w) / 1440.0);
+}
+int twipsToPixelsY(double twips, const QWidget *w)
+{
+    return qRound(twips * dpiY(w) / 1440.0);
+}
+double pixelsToTwipsX(int px, const QWidget *w)
+{
+    return px * 1440.0 / dpiX(w);
+}
+double pixelsToTwipsY(int px, const QWidget *w)
+{
+    return px * 1440.0 / dpiY(w);
+}
 
 void placeWindow(QWidget *w, int left, int top)
 {

@@ -2,8 +2,8 @@
 
 #include "core/Clock.h"
 #include "core/state/SharedState.h"
-#include "platform/Prompts.h"
 #include "platform/PrintService.h"
+#include "platform/Prompts.h"
 
 #include <QObject>
 #include <QPointer>
@@ -49,9 +49,13 @@ public:
     // The main window (placement of the other windows) and its timers.
     QWidget *mainWindow() const { return mainWindow_; }
     void setMainWindow(QWidget *w) { mainWindow_ = w; }
-    QTimer *pollTimer() const { return pollTimer_; }   // the main window's Timer1
+    QTimer *pollTimer() const { return pollTimer_; }     // the main window's Timer1
     QTimer *sampleTimer() const { return sampleTimer_; } // the main window's Timer2
-    void setTimers(QTimer *poll, QTimer *sample) { pollTimer_ = poll; sampleTimer_ = sample; }
+    void setTimers(QTimer *poll, QTimer *sample)
+    {
+        pollTimer_ = poll;
+        sampleTimer_ = sample;
+    }
     void stopPolling();
     void startPolling();
     int pollingInterval() const; // Timer1's interval in ms (150)
@@ -62,16 +66,16 @@ public:
     void showError(const QString &text);
 
     // Secondary windows that exist at most once (null when closed).
-    QPointer<QWidget> liveList;   // List
-    QPointer<QWidget> liveChart;  // RealTime24
-    QPointer<QWidget> fileList;   // FileList
-    QPointer<QWidget> fileChart;  // ListPlot1
-    QPointer<QWidget> dataList;   // DataList
-    QPointer<QWidget> memory;     // Memory
-    QPointer<QWidget> addText;    // AddText
-    QPointer<QWidget> offset;     // OffSet
-    QPointer<QWidget> liveRange;  // RealTimeRange
-    QPointer<QWidget> plotRange;  // PlotRange
+    QPointer<QWidget> liveList;  // List
+    QPointer<QWidget> liveChart; // RealTime24
+    QPointer<QWidget> fileList;  // FileList
+    QPointer<QWidget> fileChart; // ListPlot1
+    QPointer<QWidget> dataList;  // DataList
+    QPointer<QWidget> memory;    // Memory
+    QPointer<QWidget> addText;   // AddText
+    QPointer<QWidget> offset;    // OffSet
+    QPointer<QWidget> liveRange; // RealTimeRange
+    QPointer<QWidget> plotRange; // PlotRange
 
     // Folder of the live list's automatic dumps (created on first use).
     QString autoDumpFolder() const;

@@ -16,7 +16,7 @@ struct GridSource {
 namespace commands {
 
 // ui/lists
-void openLiveList(App &app);  // "List"
+void openLiveList(App &app); // "List"
 // One PC sample into the live list (both unit lines, as built for the file).
 void appendLiveRow(App &app, const QString &celsiusLine, const QString &fahrenheitLine);
 void closeLiveList(App &app);
