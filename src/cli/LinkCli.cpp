@@ -81,18 +81,7 @@ QString Session::identify()
 
 std::optional<QByteArray> Session::frame()
 {
-    QElapsedTimer t;
-    t.start();
-    const double limit = ctx_.timeoutSeconds;
-    for (;;) {
-        LinkContext step{*link_, pause_, qMax(0.0, limit - t.elapsed() / 1000.0)};
-        if (const auto f = ReadLiveFrame(step))
-            return f;
-        if (step.failure != LinkFailure::None || t.elapsed() >= qint64(limit * 1000)) {
-            ctx_.failure = step.failure == LinkFailure::None ? LinkFailure::Timeout : step.failure;
-            return std::nullopt;
-        }
-    }
+    return untilAnswered([](LinkContext &step) { return ReadLiveFrame(step); });
 }
 
 std::optional<bool> Session::logging()
@@ -101,6 +90,18 @@ std::optional<bool> Session::logging()
     if (!f)
         return std::nullopt;
     return (quint8(f->at(1)) & 2) != 0;
+}
+
+std::optional<int> Session::refuseWhileLogging(QTextStream &err)
+{
+    const auto logs = logging();
+    if (!logs)
+        return failure(err);
+    if (*logs) {
+        err << kRefusal << "\n";
+        return cliexit::Refused;
+    }
+    return std::nullopt;
 }
 
 int parse(QCommandLineParser &parser, const CliCommand &command, const QStringList &args, QTextStream &err)

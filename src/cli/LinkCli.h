@@ -7,6 +7,7 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QElapsedTimer>
 #include <QJsonValue>
 #include <QTextStream>
 
@@ -48,6 +49,28 @@ public:
     std::optional<QByteArray> frame();
     // The logging bit of the instrument's status (from a live frame).
     std::optional<bool> logging();
+    // For commands that would disturb a logging instrument: the exit code
+    // (with its message on err) when the instrument logs or does not answer;
+    // nullopt when the command may go on.
+    std::optional<int> refuseWhileLogging(QTextStream &err);
+
+    // Repeats a one-exchange read with what is left of the time limit until
+    // it answers, the link fails or the limit passes (then ctx().failure says why).
+    template <class Read> auto untilAnswered(Read read) -> decltype(read(std::declval<LinkContext &>()))
+    {
+        QElapsedTimer t;
+        t.start();
+        const double limit = ctx_.timeoutSeconds;
+        for (;;) {
+            LinkContext step{*link_, pause_, qMax(0.0, limit - t.elapsed() / 1000.0)};
+            if (auto answer = read(step))
+                return answer;
+            if (step.failure != LinkFailure::None || t.elapsed() >= qint64(limit * 1000)) {
+                ctx_.failure = step.failure == LinkFailure::None ? LinkFailure::Timeout : step.failure;
+                return std::nullopt;
+            }
+        }
+    }
 
 private:
     std::unique_ptr<SerialLink> link_;

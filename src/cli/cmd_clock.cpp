@@ -1,7 +1,6 @@
 #include "cli/LinkCli.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 
 namespace {
 int run(const QStringList &args, QTextStream &out, QTextStream &err);
@@ -44,28 +43,14 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
 
     if (action == QLatin1String("get")) {
         // One exchange per try, as the clock window does; tried until the limit.
-        QElapsedTimer t;
-        t.start();
-        const double limit = session->ctx().timeoutSeconds;
-        for (;;) {
-            LinkContext step{session->link(), session->pause(), qMax(0.0, limit - t.elapsed() / 1000.0)};
-            if (const auto six = readInstrumentClock(step)) {
-                out << clockText(*six) << "\n";
-                return cliexit::Ok;
-            }
-            if (step.failure != LinkFailure::None || t.elapsed() >= qint64(limit * 1000)) {
-                session->ctx().failure = step.failure == LinkFailure::None ? LinkFailure::Timeout : step.failure;
-                return session->failure(err);
-            }
-        }
+        const auto six = session->untilAnswered([](LinkContext &step) { return readInstrumentClock(step); });
+        if (!six)
+            return session->failure(err);
+        out << clockText(*six) << "\n";
+        return cliexit::Ok;
     }
-    const auto logging = session->logging();
-    if (!logging)
-        return session->failure(err);
-    if (*logging) {
-        err << linkcli::kRefusal << "\n";
-        return cliexit::Refused;
-    }
+    if (const auto refused = session->refuseWhileLogging(err))
+        return *refused;
     if (!writeInstrumentClock(session->ctx(), when.isValid() ? when : QDateTime::currentDateTime()))
         return session->failure(err);
     return cliexit::Ok;

@@ -42,13 +42,8 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
         out << *seconds << "\n";
         return cliexit::Ok;
     }
-    const auto logging = session->logging();
-    if (!logging)
-        return session->failure(err);
-    if (*logging) {
-        err << linkcli::kRefusal << "\n";
-        return cliexit::Refused;
-    }
+    if (const auto refused = session->refuseWhileLogging(err))
+        return *refused;
     if (!writeSamplingInterval(session->ctx(), clampSamplingSeconds(*value)))
         return session->failure(err);
     return cliexit::Ok;

@@ -74,13 +74,8 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
     const QString type = session->identify();
     if (type.isEmpty())
         return session->failure(err);
-    const auto logging = session->logging();
-    if (!logging)
-        return session->failure(err);
-    if (*logging) {
-        err << linkcli::kRefusal << "\n";
-        return cliexit::Refused;
-    }
+    if (const auto refused = session->refuseWhileLogging(err))
+        return *refused;
 
     if (action == QLatin1String("clear")) {
         if (type != QLatin1String("NewType")) {

@@ -29,13 +29,8 @@ int run(const QStringList &args, QTextStream &, QTextStream &err)
         err << "termohigrometro-cli: an OldType instrument has no manual record command\n";
         return cliexit::Refused;
     }
-    const auto logging = session->logging();
-    if (!logging)
-        return session->failure(err);
-    if (*logging) {
-        err << linkcli::kRefusal << "\n";
-        return cliexit::Refused;
-    }
+    if (const auto refused = session->refuseWhileLogging(err))
+        return *refused;
     return manualRecord(session->ctx()) ? cliexit::Ok : session->failure(err);
 }
 

@@ -1,14 +1,15 @@
 #include "cli/Cli.h"
 
 #include "core/files/DataFile.h"
+#include "core/files/TextFile.h"
 #include "ui/charts/ChartRender.h"
 #include "ui/charts/ChartWindow.h"
 
+#include <QBuffer>
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QPageSize>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 namespace {
 // The drawing area must hold the plot rectangle and the text block.
@@ -26,32 +27,24 @@ bool parseCount(const QString &text, int &value)
     return true;
 }
 
-bool writeOutput(const QString &path, bool pdf, const QImage &image, QString *error)
+// The picture as PNG or as an A4 PDF page, in memory: the file is then
+// replaced in one step, so a failed write leaves the old one as it was.
+std::optional<QByteArray> encodeOutput(bool pdf, const QImage &image)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
-        return false;
-    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
     if (pdf) {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&buffer);
         writer.setTitle(QStringLiteral("Gráfico - Plotar"));
         writer.setCreator(QStringLiteral("termohigrometro-cli"));
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setResolution(600);
         paintChartPage(writer, image, 96);
-    } else if (!image.save(&file, "PNG")) {
-        *error = QStringLiteral("cannot encode the image");
-        file.cancelWriting();
-        return false;
+    } else if (!image.save(&buffer, "PNG")) {
+        return std::nullopt;
     }
-    // Flushed first: a disk that fills part-way would otherwise have commit()
-    // put a truncated file in place of the old one.
-    if (!file.flush() || !file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
+    return bytes;
 }
 
 int run(const CliCommand &self, const QStringList &args, QTextStream &out, QTextStream &err)
@@ -123,8 +116,13 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
         count + 1, [&](int row, int column) { return file.records[row - 1].value(column); }, picture.range.from,
         picture.range.to);
     const QImage image = renderFileChart(picture, records);
-    if (!writeOutput(target, suffix == QLatin1String("pdf"), image, &error)) {
-        err << "termohigrometro-cli plot: " << target << ": " << error << "\n";
+    const auto bytes = encodeOutput(suffix == QLatin1String("pdf"), image);
+    if (!bytes) {
+        err << "termohigrometro-cli plot: " << target << ": cannot encode the image\n";
+        return cliexit::Failure;
+    }
+    if (!writeFileAtomically(target, *bytes, &error)) {
+        err << "termohigrometro-cli plot: " << error << "\n";
         return cliexit::Failure;
     }
     out << target << ": " << records.size() << " records";

@@ -1,7 +1,5 @@
 #include "cli/LinkCli.h"
 
-#include <QElapsedTimer>
-
 namespace {
 int run(const QStringList &args, QTextStream &out, QTextStream &err);
 
@@ -42,28 +40,14 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
 
     if (action == QLatin1String("get")) {
         // The panel reads once; here a missing byte is asked for again until the limit.
-        QElapsedTimer t;
-        t.start();
-        const double limit = session->ctx().timeoutSeconds;
-        for (;;) {
-            LinkContext step{session->link(), session->pause(), qMax(0.0, limit - t.elapsed() / 1000.0)};
-            if (const auto minutes = readPowerOffMinutes(step)) {
-                out << *minutes << "\n";
-                return cliexit::Ok;
-            }
-            if (step.failure != LinkFailure::None || t.elapsed() >= qint64(limit * 1000)) {
-                session->ctx().failure = step.failure == LinkFailure::None ? LinkFailure::Timeout : step.failure;
-                return session->failure(err);
-            }
-        }
+        const auto minutes = session->untilAnswered([](LinkContext &step) { return readPowerOffMinutes(step); });
+        if (!minutes)
+            return session->failure(err);
+        out << *minutes << "\n";
+        return cliexit::Ok;
     }
-    const auto logging = session->logging();
-    if (!logging)
-        return session->failure(err);
-    if (*logging) {
-        err << linkcli::kRefusal << "\n";
-        return cliexit::Refused;
-    }
+    if (const auto refused = session->refuseWhileLogging(err))
+        return *refused;
     const bool ok =
         value ? writePowerOff(session->ctx(), clampPowerOffMinutes(*value)) : switchPowerOffOff(session->ctx());
     return ok ? cliexit::Ok : session->failure(err);

@@ -1,63 +1,49 @@
 #include "cli/Cli.h"
 
 #include "core/files/DataFile.h"
+#include "core/files/TextFile.h"
 #include "ui/lists/ListOps.h"
 #include "ui/lists/ReportPrinter.h"
 
+#include <QBuffer>
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QPageSize>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 namespace {
 
-bool writeOutput(const QString &path, bool pdf, const QString &title, const QStringList &lines, int *pages,
-                 QString *error)
+// The report as an A4 PDF or as its printed lines in UTF-8, in memory: the
+// file is then replaced in one step, so a failed write leaves the old one as it was.
+std::optional<QByteArray> encodeOutput(bool pdf, const QString &title, const QStringList &lines, int *pages,
+                                       QString *error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
-        return false;
-    }
-    if (pdf) {
-        QPdfWriter writer(&file);
-        writer.setTitle(title);
-        writer.setCreator(QStringLiteral("termohigrometro-cli"));
-        writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setResolution(600);
-        ReportPrinter report(writer);
-        if (!report.begin()) {
-            *error = QStringLiteral("cannot draw the PDF");
-            file.cancelWriting();
-            return false;
-        }
+    QByteArray bytes;
+    if (!pdf) {
         for (const QString &line : lines)
-            report.printLine(line);
-        *pages = report.pages();
-        if (!report.end()) {
-            *error = QStringLiteral("cannot finish the PDF");
-            file.cancelWriting();
-            return false;
-        }
-    } else {
-        // The report's lines as they are printed, in UTF-8.
-        QByteArray text;
-        for (const QString &line : lines)
-            text += line.toUtf8() + '\n';
-        if (file.write(text) != text.size()) {
-            *error = file.errorString();
-            file.cancelWriting();
-            return false;
-        }
+            bytes += line.toUtf8() + '\n';
+        return bytes;
     }
-    // Flushed first: a disk that fills part-way would otherwise have commit()
-    // put a truncated file in place of the old one.
-    if (!file.flush() || !file.commit()) {
-        *error = file.errorString();
-        return false;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&buffer);
+    writer.setTitle(title);
+    writer.setCreator(QStringLiteral("termohigrometro-cli"));
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    writer.setResolution(600);
+    ReportPrinter report(writer);
+    if (!report.begin()) {
+        *error = QStringLiteral("cannot draw the PDF");
+        return std::nullopt;
     }
-    return true;
+    for (const QString &line : lines)
+        report.printLine(line);
+    *pages = report.pages();
+    if (!report.end()) {
+        *error = QStringLiteral("cannot finish the PDF");
+        return std::nullopt;
+    }
+    return bytes;
 }
 
 int run(const CliCommand &self, const QStringList &args, QTextStream &out, QTextStream &err)
@@ -97,8 +83,14 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
     const QStringList lines = gridReportLines(file.name, file.sector, file.company, rows);
 
     int pages = 0;
-    if (!writeOutput(target, suffix == QLatin1String("pdf"), QFileInfo(pos[0]).fileName(), lines, &pages, &error)) {
+    const auto bytes =
+        encodeOutput(suffix == QLatin1String("pdf"), QFileInfo(pos[0]).fileName(), lines, &pages, &error);
+    if (!bytes) {
         err << "termohigrometro-cli report: " << target << ": " << error << "\n";
+        return cliexit::Failure;
+    }
+    if (!writeFileAtomically(target, *bytes, &error)) {
+        err << "termohigrometro-cli report: " << error << "\n";
         return cliexit::Failure;
     }
     out << target << ": " << file.records.size() << " records, " << lines.size() << " lines";
