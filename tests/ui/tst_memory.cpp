@@ -157,6 +157,14 @@ private slots:
         QCOMPARE(dataList()->GridC->rows(), 6);
         QCOMPARE(dataList()->GridC->textMatrix(5, 2), QStringLiteral("09:02:00"));
 
+        // Without the mouse: Down to the next set, Enter lists it.
+        const DataList *before = dataList();
+        QTest::keyClick(m->GridSet, Qt::Key_Down);
+        QTest::keyClick(m->GridSet, Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(dataList() && dataList() != before, 10000);
+        QCOMPARE(state().logger.selectedSet, 2);
+        QCOMPARE(dataList()->GridC->rows(), 5);
+
         m->close();
         QVERIFY(!state().MemoryBusy);
     }

@@ -1,6 +1,7 @@
 #include "ui/lists/Grid.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QScrollBar>
 
 Grid::Grid(int columns, QWidget *parent) : QTableView(parent), model_(new GridModel(columns, this))
@@ -25,13 +26,28 @@ Grid::Grid(int columns, QWidget *parent) : QTableView(parent), model_(new GridMo
     setCornerButtonEnabled(false);
     setTabKeyNavigation(false);
 
-    connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex &index) {
-        if (!index.isValid())
-            return;
-        row_ = index.row() + 1;
-        col_ = index.column();
-        emit cellClicked(row_, col_);
-    });
+    connect(this, &QAbstractItemView::clicked, this, &Grid::clickCell);
+}
+
+void Grid::clickCell(const QModelIndex &index)
+{
+    if (!index.isValid())
+        return;
+    row_ = index.row() + 1;
+    col_ = index.column();
+    emit cellClicked(row_, col_);
+}
+
+void Grid::keyPressEvent(QKeyEvent *event)
+{
+    // Enter on the row reached with the arrow keys does what a click on it
+    // does, so the grid can be used without the mouse.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentIndex().isValid()) {
+        clickCell(currentIndex());
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 void Grid::setRows(int rows)

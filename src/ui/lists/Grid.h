@@ -47,10 +47,16 @@ public:
     QString cell(int row, int column) const override { return model_->cell(row, column); }
 
 signals:
-    // A click on a record row (row >= 1) after Row and Col follow it.
+    // A click on a record row (row >= 1), or Enter on the current one, after
+    // Row and Col follow it.
     void cellClicked(int row, int col);
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
+    void clickCell(const QModelIndex &index);
+
     GridModel *model_;
     int row_ = 0;
     int col_ = 0;
