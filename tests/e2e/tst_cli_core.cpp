@@ -1,3 +1,5 @@
+#include "support/CliRun.h"
+
 #include "core/files/DataFile.h"
 
 #include <QFile>
@@ -8,22 +10,11 @@
 #include <QTest>
 
 namespace {
-struct Result {
-    int code = -1;
-    QString out, err;
-};
+using Result = CliResult;
 
 Result cli(const QStringList &args)
 {
-    QProcess p;
-    p.start(qEnvironmentVariable("TH_CLI"), args);
-    Result r;
-    if (!p.waitForFinished(60000))
-        return r;
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return runCli(args);
 }
 
 QString readUtf8(const QString &path)

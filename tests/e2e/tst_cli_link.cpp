@@ -1,6 +1,8 @@
 // End-to-end runs of the command-line tool against the emulated instrument on
 // a pseudo-terminal: the instrument lives in this process (so its log of
 // received bytes can be checked) while the tool runs as its own process.
+#include "support/CliRun.h"
+
 #include "core/files/DataFile.h"
 #include "emulator/PtyHost.h"
 
@@ -15,28 +17,11 @@
 #include <QTest>
 
 namespace {
-struct Result {
-    int code = -1;
-    QString out, err;
-};
+using Result = CliResult;
 
-// Runs the tool while this process's events (the instrument) keep running.
 Result cli(const QStringList &args, int limitMs = 60000)
 {
-    QProcess p;
-    p.start(qEnvironmentVariable("TH_CLI"), args);
-    Result r;
-    if (!p.waitForStarted(10000))
-        return r;
-    if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, limitMs)) {
-        p.kill();
-        p.waitForFinished(5000);
-        return r;
-    }
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return runCli(args, limitMs);
 }
 
 EmulatorOptions options(bool newType = true)

@@ -1,3 +1,5 @@
+#include "support/CliRun.h"
+
 #include "core/charts/ChartDrawing.h"
 #include "ui/charts/ChartRender.h"
 
@@ -8,28 +10,16 @@
 #include <QTest>
 
 namespace {
-struct Result {
-    int code = -1;
-    QString out, err;
-};
+using Result = CliResult;
 
 Result cli(const QStringList &args)
 {
-    QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     // No display: the command must not need one.
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    p.setProcessEnvironment(env);
-    p.start(qEnvironmentVariable("TH_CLI"), QStringList{QStringLiteral("plot")} + args);
-    Result r;
-    if (!p.waitForFinished(60000))
-        return r;
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return runCli(QStringList{QStringLiteral("plot")} + args, 60000, env);
 }
 
 // Ten records of a °C recording file, with overloads.

@@ -1,5 +1,8 @@
 // termohigrometro-cli report: the list report of a data file as text and as
 // PDF, its usage errors and an output that cannot be written.
+#include "support/CliRun.h"
+#include "support/TestApp.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -7,28 +10,11 @@
 #include <QTest>
 
 namespace {
-struct Result {
-    int code = -1;
-    QString out, err;
-};
+using Result = CliResult;
 
 Result cli(const QStringList &args)
 {
-    QProcess p;
-    p.start(qEnvironmentVariable("TH_CLI"), args);
-    Result r;
-    if (!p.waitForFinished(60000))
-        return r;
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return runCli(args);
 }
 
 bool writeAll(const QString &path, const QByteArray &data)

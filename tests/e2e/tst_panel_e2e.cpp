@@ -110,7 +110,7 @@ private slots:
         QTRY_VERIFY(f.state().RecordCount >= before + 2);
         p.click("Save");
 
-        const QStringList lines = QString::fromLatin1(PanelFixture::fileBytes(path)).split(QStringLiteral("\r\n"));
+        const QStringList lines = QString::fromLatin1(readAll(path)).split(QStringLiteral("\r\n"));
         int number = 0;
         bool afterLoss = false;
         for (int i = 4; i < lines.size() - 1; ++i) {
@@ -196,7 +196,7 @@ private slots:
         QVERIFY(f.t.pause->aborted());
         QVERIFY(!f.state().PcRecording);
         QVERIFY(!p.Timer1->isActive() && !p.Timer2->isActive());
-        QVERIFY(PanelFixture::fileBytes(path).endsWith("1\t08/12/2026\t10:00:00\t25.0\t13.9\t18.0\t50.0\r\n"));
+        QVERIFY(readAll(path).endsWith("1\t08/12/2026\t10:00:00\t25.0\t13.9\t18.0\t50.0\r\n"));
     }
 };
 

@@ -80,10 +80,4 @@ struct PanelFixture {
         panel->Timer2->stop();
         state().PcSampleSeconds = 1;
     }
-
-    static QByteArray fileBytes(const QString &path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
 };

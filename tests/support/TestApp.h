@@ -6,7 +6,15 @@
 #include "platform/Prompts.h"
 #include "ui/common/App.h"
 
+#include <QFile>
 #include <QTemporaryDir>
+
+// The whole file; empty when it cannot be read.
+inline QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 // A settable clock for tests.
 class FakeClock : public Clock {

@@ -35,12 +35,6 @@ QByteArray bytes(std::initializer_list<int> values)
     return b;
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 bool writeAll(const QString &path, const QByteArray &data)
 {
     QFile f(path);

@@ -29,12 +29,6 @@
 
 namespace {
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 bool writeAll(const QString &path, const QByteArray &data)
 {
     QFile f(path);

@@ -19,12 +19,6 @@
 #include <QTimer>
 
 namespace {
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 QVector<QPair<double, double>> readings(int n, double tempC, double rh)
 {
     return QVector<QPair<double, double>>(n, {tempC, rh});

@@ -201,10 +201,10 @@ private slots:
         QCOMPARE(p.button("Save")->toolTip(), QStringLiteral("Salvar Como"));
         QVERIFY(p.LblCount->text().isEmpty() && p.LblFileName->text().isEmpty());
         QVERIFY(!p.LblRec->isVisible());
-        QCOMPARE(PanelFixture::fileBytes(path), kStart + kHeadingC +
-                                                    "1\t08/12/2026\t10:00:00\t25.0\t13.9\t18.0\t50.0\r\n"
-                                                    "2\t08/12/2026\t10:00:01\t25.0\t13.9\t18.0\t50.0\r\n"
-                                                    "3\t08/12/2026\t10:00:02\t77.0\t57.0\t64.4\t50.0\r\n");
+        QCOMPARE(readAll(path), kStart + kHeadingC +
+                                    "1\t08/12/2026\t10:00:00\t25.0\t13.9\t18.0\t50.0\r\n"
+                                    "2\t08/12/2026\t10:00:01\t25.0\t13.9\t18.0\t50.0\r\n"
+                                    "3\t08/12/2026\t10:00:02\t77.0\t57.0\t64.4\t50.0\r\n");
 
         // A run started in °F has the °F heading and numbers from 1 again.
         const QString second = f.t.path("segunda.dlf");
@@ -213,8 +213,7 @@ private slots:
         p.click("CF");
         p.Timer2_Timer();
         p.click("Save");
-        QCOMPARE(PanelFixture::fileBytes(second),
-                 kStart + kHeadingF + "1\t08/12/2026\t10:00:02\t25.0\t13.9\t18.0\t50.0\r\n");
+        QCOMPARE(readAll(second), kStart + kHeadingF + "1\t08/12/2026\t10:00:02\t25.0\t13.9\t18.0\t50.0\r\n");
         // Idle samples keep the counter at 0 and the labels empty.
         p.Timer2_Timer();
         QCOMPARE(f.state().RecordCount, 0);
@@ -237,8 +236,8 @@ private slots:
         QCOMPARE(p.LblCount->text(), QStringLiteral("48001"));
         QCOMPARE(f.state().SplitNo, 1);
         p.click("Save");
-        QVERIFY(PanelFixture::fileBytes(path).endsWith("\r\n48000\t08/12/2026\t10:00:00\t25.0\t13.9\t18.0\t50.0\r\n"));
-        QCOMPARE(PanelFixture::fileBytes(f.t.path("run.d/ensaio-1.dlf")),
+        QVERIFY(readAll(path).endsWith("\r\n48000\t08/12/2026\t10:00:00\t25.0\t13.9\t18.0\t50.0\r\n"));
+        QCOMPARE(readAll(f.t.path("run.d/ensaio-1.dlf")),
                  kStart + kHeadingC + "48001\t08/12/2026\t10:00:00\t25.0\t13.9\t18.0\t50.0\r\n");
     }
 
