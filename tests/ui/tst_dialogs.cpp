@@ -47,18 +47,6 @@ QString LblText(QWidget *w, const char *name)
     return label ? label->text() : QString();
 }
 
-// Saves a picture of the window when TH_SCREENSHOT_DIR is set.
-void snapshot(QWidget *w, const QString &name)
-{
-    const QPixmap pixmap = w->grab();
-    QVERIFY(!pixmap.isNull());
-    const QString dir = qEnvironmentVariable("TH_SCREENSHOT_DIR");
-    if (!dir.isEmpty()) {
-        QDir().mkpath(dir);
-        QVERIFY(pixmap.save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
-    }
-}
-
 } // namespace
 
 class TstDialogs : public QObject {

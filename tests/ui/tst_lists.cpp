@@ -155,17 +155,6 @@ QString comparePdfReport(const QString &pdf, const QStringList &expected)
 
 // Keeps a picture of the window (and copies of printed files) when
 // TH_SCREENSHOT_DIR is set, to look at them.
-void snapshot(QWidget *w, const QString &name)
-{
-    const QPixmap pixmap = w->grab();
-    QVERIFY(!pixmap.isNull());
-    const QString dir = qEnvironmentVariable("TH_SCREENSHOT_DIR");
-    if (!dir.isEmpty()) {
-        QDir().mkpath(dir);
-        QVERIFY(pixmap.save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
-    }
-}
-
 void keepFile(const QString &path, const QString &name)
 {
     const QString dir = qEnvironmentVariable("TH_SCREENSHOT_DIR");
@@ -211,13 +200,7 @@ private slots:
     }
     void cleanup()
     {
-        QList<QPointer<QWidget>> windows;
-        for (QWidget *w : QApplication::topLevelWidgets())
-            windows << w;
-        for (const QPointer<QWidget> &w : windows) {
-            if (w && !w->parentWidget())
-                delete w.data();
-        }
+        deleteTopLevelWindows();
         t.reset();
     }
 

@@ -51,15 +51,7 @@ private slots:
     }
     void cleanup()
     {
-        QList<QPointer<QWidget>> windows;
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (w != panel.get())
-                windows << w;
-        }
-        for (const QPointer<QWidget> &w : windows) {
-            if (w && !w->parentWidget())
-                delete w.data();
-        }
+        deleteTopLevelWindows(panel.get());
         panel.reset();
         Panel::setExitHandler({});
         t.reset();

@@ -24,16 +24,6 @@ QVector<QPair<double, double>> readings(int n, double tempC, double rh)
     return QVector<QPair<double, double>>(n, {tempC, rh});
 }
 
-void snapshot(QWidget *w, const QString &name)
-{
-    const QPixmap pixmap = w->grab();
-    QVERIFY(!pixmap.isNull());
-    const QString dir = qEnvironmentVariable("TH_SCREENSHOT_DIR");
-    if (!dir.isEmpty()) {
-        QDir().mkpath(dir);
-        QVERIFY(pixmap.save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
-    }
-}
 } // namespace
 
 class TstMemory : public QObject {
@@ -80,13 +70,7 @@ private slots:
     }
     void cleanup()
     {
-        QList<QPointer<QWidget>> windows;
-        for (QWidget *w : QApplication::topLevelWidgets())
-            windows << w;
-        for (const QPointer<QWidget> &w : windows) {
-            if (w && !w->parentWidget())
-                delete w.data();
-        }
+        deleteTopLevelWindows();
         app().setTimers(nullptr, nullptr);
         t.reset();
         emu = nullptr;
