@@ -1,38 +1,21 @@
 // The panel program's command line: answered without a display, and a wrong
 // argument is an error, not a silently ignored word.
+#include "support/CliRun.h"
+
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTest>
 
 namespace {
 
-struct Run {
-    int code = -1;
-    QString out;
-    QString err;
-};
+using Run = CliResult;
 
 Run runPanel(const QStringList &args)
 {
     // The panel is built beside the command-line tool.
     const QString panel = QFileInfo(qEnvironmentVariable("TH_CLI")).dir().filePath(QStringLiteral("termohigrometro"));
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("DISPLAY"));
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    p.setProcessEnvironment(env);
-    p.start(panel, args);
-    Run r;
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    r.err = QString::fromLocal8Bit(p.readAllStandardError());
-    return r;
+    return runProgram(panel, args, 30000, environmentWithoutDisplay());
 }
 
 } // namespace

@@ -14,12 +14,8 @@ using Result = CliResult;
 
 Result cli(const QStringList &args)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     // No display: the command must not need one.
-    env.remove(QStringLiteral("DISPLAY"));
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    return runCli(QStringList{QStringLiteral("plot")} + args, 60000, env);
+    return runCli(QStringList{QStringLiteral("plot")} + args, 60000, environmentWithoutDisplay());
 }
 
 // Ten records of a °C recording file, with overloads.

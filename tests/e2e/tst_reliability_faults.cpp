@@ -7,6 +7,7 @@
 // A full disk is /dev/full, or a file size limit (RLIMIT_FSIZE) that makes a
 // write stop part-way exactly as a full disk does, for any user and on any
 // file system.
+#include "support/PanelFixture.h"
 #include "support/Reliability.h"
 #include "support/TestApp.h"
 
@@ -68,13 +69,6 @@ class TstReliabilityFaults : public QObject {
     App &app() { return *t->app; }
     SharedState &state() { return app().state(); }
 
-    // One PC sample from a fresh reading.
-    void sample()
-    {
-        const quint64 frames = panel->framesDecoded();
-        QTRY_VERIFY_WITH_TIMEOUT(panel->framesDecoded() > frames && !panel->linkDown(), 10000);
-        panel->Timer2_Timer();
-    }
     // The main window still polls and shows the readings.
     void stillPolling()
     {
@@ -120,10 +114,7 @@ private slots:
     }
     void cleanup()
     {
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (w != panel.get() && !w->parentWidget())
-                w->deleteLater();
-        }
+        deleteTopLevelWindows(panel.get());
         panel.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         Panel::setExitHandler({});
@@ -138,7 +129,7 @@ private slots:
         QVERIFY(t->prompts->messages()[0].startsWith(QStringLiteral("Não foi possível criar o arquivo")));
         QVERIFY(t->prompts->messages()[0].contains(QStringLiteral("/dev/full")));
         QCOMPARE(panel->buttonImage(QStringLiteral("Save")), 1);
-        sample(); // an idle sample, nothing to write
+        sampleFreshReading(*panel); // an idle sample, nothing to write
         QCOMPARE(t->prompts->messages().size(), 1);
         stillPolling();
     }
@@ -151,12 +142,12 @@ private slots:
         startRecording(file);
         QVERIFY(state().PcRecording);
         for (int i = 0; i < 3; ++i)
-            sample();
+            sampleFreshReading(*panel);
         const RecordingCheck before = checkRecordingFile(file, true, 3);
         QVERIFY2(before.ok, qPrintable(before.problem));
         QVERIFY(QDir(folder).removeRecursively());
 
-        sample();
+        sampleFreshReading(*panel);
         QVERIFY(!state().PcRecording);
         QCOMPARE(t->prompts->messages().size(), 1);
         QVERIFY(t->prompts->messages()[0].startsWith(QStringLiteral("Não foi possível gravar no arquivo")));
@@ -169,8 +160,8 @@ private slots:
         const QString again = t->path(QStringLiteral("again.dlf"));
         startRecording(again);
         QVERIFY(state().PcRecording);
-        sample();
-        sample();
+        sampleFreshReading(*panel);
+        sampleFreshReading(*panel);
         const RecordingCheck after = checkRecordingFile(again, true, 2);
         QVERIFY2(after.ok, qPrintable(after.problem));
         QCOMPARE(after.records.size(), 2);
@@ -184,10 +175,10 @@ private slots:
         const QString file = t->path(QStringLiteral("cheio.dlf"));
         startRecording(file);
         for (int i = 0; i < 3; ++i)
-            sample();
+            sampleFreshReading(*panel);
         {
             FileSizeLimit limit(QFileInfo(file).size() + 12);
-            sample();
+            sampleFreshReading(*panel);
         }
         QVERIFY(!state().PcRecording);
         QCOMPARE(t->prompts->messages().size(), 1);
@@ -264,7 +255,7 @@ private slots:
         auto *list = qobject_cast<List *>(app().liveList.data());
         QVERIFY(list);
         for (int i = 0; i < 3; ++i)
-            sample();
+            sampleFreshReading(*panel);
         const QString target = t->path(QStringLiteral("lista.dlf"));
         const QByteArray old = "*\r\n*\r\n*\r\nold list\r\n";
         QVERIFY(writeFile(target, old));
@@ -288,7 +279,7 @@ private slots:
         QVERIFY(!state().FileChosen);
 
         // The list still fills and the main window still polls.
-        sample();
+        sampleFreshReading(*panel);
         QCOMPARE(list->GridC->rows(), 5);
         stillPolling();
     }
@@ -302,15 +293,15 @@ private slots:
         panel->click(QStringLiteral("List"));
         auto *list = qobject_cast<List *>(app().liveList.data());
         QVERIFY(list);
-        sample();
+        sampleFreshReading(*panel);
         state().ListRowCount = kRecordsPerFile - 1; // the next row is the 48 000th
-        sample();
+        sampleFreshReading(*panel);
         QCOMPARE(t->prompts->messages().size(), 1);
         QVERIFY(t->prompts->messages()[0].startsWith(QStringLiteral("Não foi possível gravar o arquivo")));
         // Nothing was thrown away.
         QCOMPARE(list->GridC->rows(), 3);
         QCOMPARE(list->GridC->textMatrix(2, 0), QString::number(kRecordsPerFile));
-        sample();
+        sampleFreshReading(*panel);
         QCOMPARE(list->GridC->rows(), 4);
         stillPolling();
     }

@@ -6,6 +6,7 @@
 // retries the blinking "Sem Comunicação" label or a message says so; every
 // record written is a true reading of the instrument; and once the line is
 // good again the panel reads again.
+#include "support/CliRun.h"
 #include "support/Reliability.h"
 #include "support/ReliabilityLink.h"
 #include "support/TestApp.h"
@@ -138,28 +139,10 @@ private:
     QRandomGenerator rng_{99};
 };
 
-struct CliRun {
-    int code = -1; // -2: ended by a signal, -1: did not end in time
-    QString out, err;
-};
-
 // The command-line tool, run while this process's events (the instrument) go on.
-CliRun cli(const QStringList &args)
+CliResult cli(const QStringList &args)
 {
-    QProcess p;
-    p.start(qEnvironmentVariable("TH_CLI"), args);
-    CliRun r;
-    if (!p.waitForStarted(10000))
-        return r;
-    if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 120000)) {
-        p.kill();
-        p.waitForFinished(5000);
-        return r;
-    }
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return runCli(args, 120000);
 }
 
 } // namespace
@@ -235,7 +218,7 @@ private slots:
         const QStringList values = valuesOf(host.model().frame());
         const QString port = host.devicePath();
 
-        const CliRun read = cli({"read", "--port", port, "--count", "5", "--json"});
+        const CliResult read = cli({"read", "--port", port, "--count", "5", "--json"});
         QVERIFY2(read.code == 0, qPrintable(read.err));
         const QStringList lines = read.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 5);
@@ -247,14 +230,14 @@ private slots:
 
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("cli.dlf"));
-        const CliRun rec = cli({"record", "--port", port, "--interval", "1", "--count", "3", file});
+        const CliResult rec = cli({"record", "--port", port, "--interval", "1", "--count", "3", file});
         QVERIFY2(rec.code == 0, qPrintable(rec.err));
         const RecordingCheck c = checkRecordingFile(file, true, 3);
         QVERIFY2(c.ok, qPrintable(c.problem));
         for (const QString &r : c.records)
             QCOMPARE(r.split(QLatin1Char('\t')).mid(3), values);
 
-        const CliRun list = cli({"logger", "--port", port, "list", "--json"});
+        const CliResult list = cli({"logger", "--port", port, "list", "--json"});
         QVERIFY2(list.code == 0, qPrintable(list.err));
         const QJsonObject sets = QJsonDocument::fromJson(list.out.toUtf8()).object();
         QCOMPARE(sets.value("sets").toArray().size(), 3);
@@ -275,7 +258,7 @@ private slots:
             {noise.devicePath(), {"read", "--count", "5"}},
         };
         for (const auto &[device, args] : runs) {
-            const CliRun r = cli(QStringList{args.first(), "--port", device, "--timeout", "3"} + args.mid(1));
+            const CliResult r = cli(QStringList{args.first(), "--port", device, "--timeout", "3"} + args.mid(1));
             QVERIFY2(r.code == 3 && r.err.contains(QStringLiteral("did not answer")),
                      qPrintable(QStringLiteral("%1: %2 %3").arg(args.join(' ')).arg(r.code).arg(r.err)));
         }
@@ -333,10 +316,7 @@ private slots:
 
     void cleanup()
     {
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (w != panel.get() && !w->parentWidget())
-                w->deleteLater();
-        }
+        deleteTopLevelWindows(panel.get());
         panel.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         Panel::setExitHandler({});

@@ -4,21 +4,31 @@
 #include <QProcess>
 #include <QTest>
 
-// What termohigrometro-cli said and how it ended (code -1: it did not end in
-// time and was killed; -2: it crashed).
+// What a program said and how it ended (code -1: it did not end in time and
+// was killed; -2: it crashed).
 struct CliResult {
     int code = -1;
     QString out, err;
 };
 
-// Runs the tool (TH_CLI) while this process's events keep running, so an
-// instrument emulated in this process goes on answering it.
-inline CliResult runCli(const QStringList &args, int limitMs = 60000,
-                        const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+// This process's environment without a display: for programs that must not need one.
+inline QProcessEnvironment environmentWithoutDisplay()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    return env;
+}
+
+// Runs a program while this process's events keep running, so an instrument
+// emulated in this process goes on answering it.
+inline CliResult runProgram(const QString &program, const QStringList &args, int limitMs,
+                            const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
 {
     QProcess p;
     p.setProcessEnvironment(env);
-    p.start(qEnvironmentVariable("TH_CLI"), args);
+    p.start(program, args);
     CliResult r;
     if (!p.waitForStarted(10000))
         return r;
@@ -35,4 +45,11 @@ inline CliResult runCli(const QStringList &args, int limitMs = 60000,
     r.out = QString::fromUtf8(p.readAllStandardOutput());
     r.err = QString::fromUtf8(p.readAllStandardError());
     return r;
+}
+
+// Runs termohigrometro-cli (TH_CLI).
+inline CliResult runCli(const QStringList &args, int limitMs = 60000,
+                        const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+{
+    return runProgram(qEnvironmentVariable("TH_CLI"), args, limitMs, env);
 }

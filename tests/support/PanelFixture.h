@@ -12,6 +12,14 @@
 
 #include <memory>
 
+// One PC sample (Timer2's tick) from a reading that arrived after the call.
+inline void sampleFreshReading(Panel &panel)
+{
+    const quint64 frames = panel.framesDecoded();
+    QTRY_VERIFY_WITH_TIMEOUT(panel.framesDecoded() > frames && !panel.linkDown(), 10000);
+    panel.Timer2_Timer();
+}
+
 // A main window on the emulated instrument, with scripted prompts and a fake
 // clock. The instrument streams fast so that tests run quickly; the panel's
 // own timing rules are unchanged.

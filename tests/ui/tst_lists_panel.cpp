@@ -2,6 +2,7 @@
 // samples recorded on the PC and listed in both units at once, the refusals
 // while recording, the recording file opened back into the file list, and
 // the "Memory" button.
+#include "support/PanelFixture.h"
 #include "support/TestApp.h"
 
 #include "emulator/EmulatedLink.h"
@@ -23,14 +24,6 @@ class TstListsPanel : public QObject {
 
     App &app() { return *t->app; }
     SharedState &state() { return app().state(); }
-
-    // One PC sample from a fresh reading.
-    void sample()
-    {
-        const quint64 frames = panel->framesDecoded();
-        QTRY_VERIFY_WITH_TIMEOUT(panel->framesDecoded() > frames && !panel->linkDown(), 10000);
-        panel->Timer2_Timer();
-    }
 
 private slots:
     void init()
@@ -69,7 +62,7 @@ private slots:
         QCOMPARE(list->frameGeometry().left(), panel->frameGeometry().left() + panel->frameGeometry().width());
         QCOMPARE(list->frameGeometry().top(), panel->frameGeometry().top());
         for (int i = 0; i < 3; ++i)
-            sample();
+            sampleFreshReading(*panel);
         QCOMPARE(list->GridC->rows(), 4);
         QCOMPARE(list->GridF->rows(), 4);
         for (int r = 1; r <= 3; ++r) {
