@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
-#include <QPointer>
 #include <QTranslator>
 
 #include <cstdio>
@@ -111,11 +110,7 @@ int main(int argc, char **argv)
         }
         rc = qapp.exec();
         // The windows go before the App they use.
-        QList<QPointer<QWidget>> windows;
-        for (QWidget *w : QApplication::topLevelWidgets())
-            windows << w;
-        for (const QPointer<QWidget> &w : windows)
-            delete w.data();
+        deleteTopLevelWindows();
     }
     return rc;
 }

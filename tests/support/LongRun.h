@@ -214,10 +214,7 @@ inline LongRunResult run(const LongRunOptions &o,
                                   .arg(r.samples);
             }
         }
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (w != &panel && !w->parentWidget())
-                w->deleteLater();
-        }
+        deleteTopLevelWindows(&panel);
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     Panel::setExitHandler({});

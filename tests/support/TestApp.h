@@ -16,9 +16,6 @@ inline QByteArray readAll(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Deletes the windows a test left open (every top-level window but `keep`).
-void deleteTopLevelWindows(QWidget *keep = nullptr);
-
 // Checks that the window renders; saves the picture as NAME.png when
 // TH_SCREENSHOT_DIR is set.
 void snapshot(QWidget *w, const QString &name);

@@ -3,8 +3,10 @@
 #include "core/link/SerialLink.h"
 #include "platform/EventPause.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
@@ -118,6 +120,20 @@ double pixelsToTwipsX(int px, const QWidget *w)
 double pixelsToTwipsY(int px, const QWidget *w)
 {
     return px * 1440.0 / dpiY(w);
+}
+
+void deleteTopLevelWindows(QWidget *keep)
+{
+    // Guarded: deleting one window deletes the windows it owns.
+    QList<QPointer<QWidget>> windows;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w != keep)
+            windows << w;
+    }
+    for (const QPointer<QWidget> &w : windows) {
+        if (w && !w->parentWidget())
+            delete w.data();
+    }
 }
 
 void placeWindow(QWidget *w, int left, int top)

@@ -107,3 +107,5 @@ double pixelsToTwipsX(int px, const QWidget *w = nullptr);
 double pixelsToTwipsY(int px, const QWidget *w = nullptr);
 // Places a top-level window at (left, top) in the frame coordinates of the screen.
 void placeWindow(QWidget *w, int left, int top);
+// Deletes every top-level window but `keep` (with the windows that belong to them).
+void deleteTopLevelWindows(QWidget *keep = nullptr);
