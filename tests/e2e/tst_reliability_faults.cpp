@@ -103,14 +103,8 @@ private slots:
     {
         t = std::make_unique<TestApp>();
         app().setLink(std::make_unique<EmulatedLink>());
-        Panel::setExitHandler([](int) {});
-        panel = std::make_unique<Panel>(app());
-        QVERIFY(panel->Form_Load());
-        panel->show();
-        QTRY_VERIFY_WITH_TIMEOUT(panel->framesDecoded() > 0 && !panel->linkDown(), 20000);
-        state().PcSampleSeconds = 1;
-        // Samples are taken by the test, one at a time.
-        panel->Timer2->stop();
+        panel = startPanelSampledByHand(app());
+        QVERIFY(panel);
     }
     void cleanup()
     {

@@ -20,6 +20,29 @@ inline void sampleFreshReading(Panel &panel)
     panel.Timer2_Timer();
 }
 
+// The main window's samples are taken by the test, one per Timer2_Timer() call,
+// so that record numbers are exact.
+inline void sampleByHand(Panel &panel)
+{
+    panel.Timer2->stop();
+    sharedState().PcSampleSeconds = 1;
+}
+
+// A main window on the link `app` holds, started and showing readings, its
+// samples taken by hand; null when it does not start within 20 s.
+inline std::unique_ptr<Panel> startPanelSampledByHand(App &app)
+{
+    Panel::setExitHandler([](int) {});
+    auto panel = std::make_unique<Panel>(app);
+    if (!panel->Form_Load())
+        return nullptr;
+    panel->show();
+    if (!QTest::qWaitFor([&] { return panel->framesDecoded() > 0 && !panel->linkDown(); }, 20000))
+        return nullptr;
+    sampleByHand(*panel);
+    return panel;
+}
+
 // A main window on the emulated instrument, with scripted prompts and a fake
 // clock. The instrument streams fast so that tests run quickly; the panel's
 // own timing rules are unchanged.
@@ -82,10 +105,5 @@ struct PanelFixture {
         return QTest::qWaitFor([&] { return panel->LblTemperature->text() == text; }, ms);
     }
 
-    // Samples are taken by hand, one per call, so record numbers are exact.
-    void sampleByHand()
-    {
-        panel->Timer2->stop();
-        state().PcSampleSeconds = 1;
-    }
+    void sampleByHand() { ::sampleByHand(*panel); }
 };

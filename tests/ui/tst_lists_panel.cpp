@@ -33,14 +33,8 @@ private slots:
         auto link = std::make_unique<EmulatedLink>(o);
         emu = link.get();
         app().setLink(std::move(link));
-        Panel::setExitHandler([](int) {});
-        panel = std::make_unique<Panel>(app());
-        QVERIFY(panel->Form_Load());
-        panel->show();
-        QTRY_VERIFY_WITH_TIMEOUT(panel->framesDecoded() > 0 && !panel->linkDown(), 20000);
-        state().PcSampleSeconds = 1;
-        // Samples are taken by the test, one at a time.
-        panel->Timer2->stop();
+        panel = startPanelSampledByHand(app());
+        QVERIFY(panel);
     }
     void cleanup()
     {
