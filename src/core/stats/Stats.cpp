@@ -1,0 +1,288 @@
+#include "core/stats/Stats.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+constexpr qint64 kNoTime = std::numeric_limits<qint64>::min();
+constexpr double kZeroCelsius = 273.15;
+
+// Powers of ten that are exact doubles: a mantissa below 2^53 divided by one
+// of them is the correctly rounded value, as a full decimal conversion gives.
+constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+int digit(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u >= u'0' && u <= u'9' ? int(u - u'0') : -1;
+}
+
+// Fixed-width decimal digits at text[pos..pos+n); -1 when one is not a digit.
+int digits(QStringView text, qsizetype pos, int n)
+{
+    int v = 0;
+    for (int i = 0; i < n; ++i) {
+        const int d = digit(text[pos + i]);
+        if (d < 0)
+            return -1;
+        v = v * 10 + d;
+    }
+    return v;
+}
+
+// Days since 1970-01-01 of a proleptic Gregorian date.
+qint64 daysFromCivil(int y, int m, int d)
+{
+    y -= m <= 2;
+    const qint64 era = (y >= 0 ? y : y - 399) / 400;
+    const int yoe = int(y - era * 400);
+    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+struct Stamp {
+    qint64 seconds = kNoTime; // wall-clock seconds of the row's date and time, kNoTime when unreadable
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+};
+
+// "DD/MM/YYYY" and "hh:mm:ss", read digit by digit: a full date-time parser
+// per row would cost more than all the figures together.
+Stamp stampOf(QStringView date, QStringView time)
+{
+    Stamp st;
+    if (date.size() != 10 || time.size() != 8 || date[2] != u'/' || date[5] != u'/' || time[2] != u':' ||
+        time[5] != u':')
+        return st;
+    st.d = digits(date, 0, 2);
+    st.mo = digits(date, 3, 2);
+    st.y = digits(date, 6, 4);
+    st.h = digits(time, 0, 2);
+    st.mi = digits(time, 3, 2);
+    st.s = digits(time, 6, 2);
+    if (st.d < 0 || st.mo < 0 || st.y < 0 || st.h < 0 || st.mi < 0 || st.s < 0 || st.h > 23 || st.mi > 59 ||
+        st.s > 59 || !QDate::isValid(st.y, st.mo, st.d))
+        return st;
+    st.seconds = daysFromCivil(st.y, st.mo, st.d) * 86400 + st.h * 3600 + st.mi * 60 + st.s;
+    return st;
+}
+
+QDateTime dateTimeOf(const Stamp &st)
+{
+    if (st.seconds == kNoTime)
+        return {};
+    return QDateTime(QDate(st.y, st.mo, st.d), QTime(st.h, st.mi, st.s));
+}
+
+QStringView field(const QStringList &row, int column)
+{
+    return column < row.size() ? QStringView(row[column]) : QStringView();
+}
+
+// ln((1/n) Σ exp(aᵢ)) kept without overflow or underflow: the sum is held
+// relative to the largest exponent seen.
+struct LogMeanExp {
+    double top = -std::numeric_limits<double>::infinity();
+    double sum = 0;
+    qint64 n = 0;
+    void add(double a)
+    {
+        if (a > top) {
+            sum = sum * std::exp(top - a) + 1;
+            top = a;
+        } else {
+            sum += std::exp(a - top);
+        }
+        ++n;
+    }
+    double value() const { return top + std::log(sum / double(n)); }
+};
+
+// Mean kinetic temperature from Celsius values; false once a value lies at or
+// below absolute zero (the formula has no meaning there).
+struct MktSum {
+    double k = kDefaultMktKelvin;
+    LogMeanExp lme;
+    bool broken = false;
+    void add(double celsius)
+    {
+        const double kelvin = celsius + kZeroCelsius;
+        if (!(kelvin > 0)) {
+            broken = true;
+            return;
+        }
+        lme.add(-k / kelvin);
+    }
+    std::optional<double> celsius() const
+    {
+        if (broken || lme.n == 0 || !(k > 0))
+            return std::nullopt;
+        const double t = k / -lme.value();
+        if (!std::isfinite(t))
+            return std::nullopt;
+        return t - kZeroCelsius;
+    }
+};
+
+struct Accumulator {
+    int valid = 0, invalid = 0;
+    double min = 0, max = 0;
+    qsizetype minRow = -1, maxRow = -1;
+    double shift = 0, sum = 0, sumSq = 0; // about the first value, for a deviation without cancellation
+    int below = 0, above = 0;
+    qint64 outside = 0;
+    bool lastOutside = false; // the previous row's value lay outside the limits
+};
+} // namespace
+
+std::optional<double> valueOf(QStringView text)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    bool negative = false;
+    if (i < n && (text[i] == u'-' || text[i] == u'+')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    quint64 mantissa = 0;
+    int intDigits = 0, fracDigits = 0;
+    bool exact = true;
+    for (; i < n; ++i) {
+        const int d = digit(text[i]);
+        if (d < 0)
+            break;
+        if (mantissa > (quint64(1) << 52) / 10)
+            exact = false;
+        mantissa = mantissa * 10 + quint64(d);
+        ++intDigits;
+    }
+    if (i < n && text[i] == u'.') {
+        for (++i; i < n; ++i) {
+            const int d = digit(text[i]);
+            if (d < 0)
+                break;
+            if (mantissa > (quint64(1) << 52) / 10)
+                exact = false;
+            mantissa = mantissa * 10 + quint64(d);
+            ++fracDigits;
+        }
+    }
+    if (i != n || intDigits + fracDigits == 0)
+        return std::nullopt;
+    if (!exact || fracDigits > 22) {
+        bool ok = false;
+        const double v = text.toString().toDouble(&ok);
+        return ok && std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
+    }
+    const double v = double(mantissa) / kPow10[fracDigits];
+    return negative ? -v : v;
+}
+
+std::optional<double> meanKineticCelsius(const QVector<double> &celsius, double mktKelvin)
+{
+    MktSum m;
+    m.k = mktKelvin;
+    for (double c : celsius)
+        m.add(c);
+    return m.celsius();
+}
+
+RowStats computeRowStats(const QVector<QStringList> &rows, bool celsius, const Limits &limits, double mktKelvin)
+{
+    RowStats out;
+    out.celsius = celsius;
+    out.records = int(rows.size());
+
+    std::array<Accumulator, kQuantities> acc;
+    std::array<int, kQuantities> columns;
+    for (int k = 0; k < kQuantities; ++k)
+        columns[size_t(k)] = quantityColumn(Quantity(k));
+    MktSum mkt;
+    mkt.k = mktKelvin;
+    Stamp firstStamp, lastStamp;
+    qint64 previous = kNoTime;
+
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        const QStringList &row = rows[r];
+        const Stamp st = stampOf(field(row, 1), field(row, 2));
+        if (st.seconds != kNoTime) {
+            if (firstStamp.seconds == kNoTime)
+                firstStamp = st;
+            lastStamp = st;
+        }
+        // The previous record lasted until this one.
+        const qint64 step =
+            previous != kNoTime && st.seconds != kNoTime && st.seconds > previous ? st.seconds - previous : 0;
+        previous = st.seconds;
+
+        for (int k = 0; k < kQuantities; ++k) {
+            Accumulator &a = acc[size_t(k)];
+            if (a.lastOutside)
+                a.outside += step;
+            a.lastOutside = false;
+            const auto v = valueOf(field(row, columns[size_t(k)]));
+            if (!v) {
+                ++a.invalid;
+                continue;
+            }
+            const double x = *v;
+            if (a.valid == 0) {
+                a.min = a.max = a.shift = x;
+                a.minRow = a.maxRow = r;
+            } else if (x < a.min) {
+                a.min = x;
+                a.minRow = r;
+            } else if (x > a.max) {
+                a.max = x;
+                a.maxRow = r;
+            }
+            ++a.valid;
+            const double dx = x - a.shift;
+            a.sum += dx;
+            a.sumSq += dx * dx;
+            const Bounds &b = limits.bounds[size_t(k)];
+            if (b.below(x)) {
+                ++a.below;
+                a.lastOutside = true;
+            } else if (b.above(x)) {
+                ++a.above;
+                a.lastOutside = true;
+            }
+            if (Quantity(k) == Quantity::Temperature)
+                mkt.add(celsius ? x : (x - 32) * 5 / 9);
+        }
+    }
+
+    out.first = dateTimeOf(firstStamp);
+    out.last = dateTimeOf(lastStamp);
+    if (const auto c = mkt.celsius())
+        out.mkt = celsius ? *c : *c * 9 / 5 + 32;
+
+    for (int k = 0; k < kQuantities; ++k) {
+        const Accumulator &a = acc[size_t(k)];
+        if (a.valid == 0)
+            continue;
+        QuantityStats s;
+        s.valid = a.valid;
+        s.invalid = a.invalid;
+        s.min = a.min;
+        s.max = a.max;
+        s.minAt = dateTimeOf(stampOf(field(rows[a.minRow], 1), field(rows[a.minRow], 2)));
+        s.maxAt = dateTimeOf(stampOf(field(rows[a.maxRow], 1), field(rows[a.maxRow], 2)));
+        const double n = a.valid;
+        s.mean = a.shift + a.sum / n;
+        if (a.valid > 1)
+            s.stdev = std::sqrt(std::max(0.0, (a.sumSq - a.sum * a.sum / n) / (n - 1)));
+        const Bounds &b = limits.bounds[size_t(k)];
+        if (b.isSet()) {
+            s.limited = true;
+            s.below = a.below;
+            s.above = a.above;
+            s.withinPercent = 100.0 * double(a.valid - a.below - a.above) / n;
+            s.outsideSeconds = a.outside;
+        }
+        out.q[size_t(k)] = s;
+    }
+    return out;
+}
