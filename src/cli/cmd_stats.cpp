@@ -1,0 +1,240 @@
+#include "cli/Cli.h"
+
+#include "core/files/DataFile.h"
+#include "core/stats/Limits.h"
+#include "core/stats/Stats.h"
+
+#include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+
+namespace {
+bool parseCount(const QString &text, int &value)
+{
+    bool ok = false;
+    const int v = text.toInt(&ok);
+    if (!ok || v < 0)
+        return false;
+    value = v;
+    return true;
+}
+
+// Local wall-clock time as the file holds it, without a zone offset.
+QString isoLocal(const QDateTime &t)
+{
+    if (!t.isValid())
+        return {};
+    return t.date().toString(Qt::ISODate) + QLatin1Char('T') + t.time().toString(QStringLiteral("HH:mm:ss"));
+}
+
+QJsonValue isoOrNull(const QDateTime &t)
+{
+    return t.isValid() ? QJsonValue(isoLocal(t)) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonValue quantityJson(const std::optional<QuantityStats> &s)
+{
+    if (!s)
+        return QJsonValue(QJsonValue::Null);
+    QJsonObject o{{QStringLiteral("valid"), s->valid},
+                  {QStringLiteral("invalid"), s->invalid},
+                  {QStringLiteral("min"), s->min},
+                  {QStringLiteral("min_at"), isoOrNull(s->minAt)},
+                  {QStringLiteral("max"), s->max},
+                  {QStringLiteral("max_at"), isoOrNull(s->maxAt)},
+                  {QStringLiteral("mean"), s->mean},
+                  {QStringLiteral("stdev"), s->stdev ? QJsonValue(*s->stdev) : QJsonValue(QJsonValue::Null)}};
+    if (s->limited) {
+        o.insert(QStringLiteral("below"), s->below);
+        o.insert(QStringLiteral("above"), s->above);
+        o.insert(QStringLiteral("within_percent"), s->withinPercent);
+        o.insert(QStringLiteral("outside_seconds"), s->outsideSeconds);
+    }
+    return o;
+}
+
+QString duration(qint64 seconds)
+{
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString bound(const std::optional<double> &v)
+{
+    return v ? QString::number(*v) : QString();
+}
+
+void printTable(QTextStream &out, const QString &path, const RowStats &s, const Limits &limits, int from, int to,
+                double mktKelvin)
+{
+    const QString unit = s.celsius ? QStringLiteral("°C") : QStringLiteral("°F");
+    out << path << ": " << s.records << " records";
+    if (s.records > 0)
+        out << " (" << from << ".." << to << ")";
+    out << ", " << unit << "\n";
+    if (s.first.isValid())
+        out << "period: " << isoLocal(s.first) << " .. " << isoLocal(s.last) << "\n";
+    out << "MKT: " << (s.mkt ? QString::number(*s.mkt, 'f', 2) + QLatin1Char(' ') + unit : QStringLiteral("-"))
+        << " (dH/R " << QString::number(mktKelvin) << " K)\n\n";
+
+    const bool limited = limits.any();
+    QString line;
+    const auto cell = [&line](const QString &text, int width) {
+        line += QLatin1Char(' ') + text.rightJustified(width);
+    };
+    const auto endLine = [&] {
+        while (line.endsWith(QLatin1Char(' ')))
+            line.chop(1);
+        out << line << "\n";
+        line.clear();
+    };
+    line = QStringLiteral("%1").arg(QStringLiteral("quantity"), -8);
+    for (const char *h : {"valid", "invalid"})
+        cell(QString::fromLatin1(h), 7);
+    cell(QStringLiteral("min"), 7);
+    cell(QStringLiteral("min at"), 19);
+    cell(QStringLiteral("max"), 7);
+    cell(QStringLiteral("max at"), 19);
+    cell(QStringLiteral("mean"), 8);
+    cell(QStringLiteral("stdev"), 7);
+    if (limited) {
+        cell(QStringLiteral("limits"), 13);
+        cell(QStringLiteral("below"), 6);
+        cell(QStringLiteral("above"), 6);
+        cell(QStringLiteral("within%"), 7);
+        cell(QStringLiteral("outside"), 10);
+    }
+    endLine();
+    for (int k = 0; k < kQuantities; ++k) {
+        const Quantity q = Quantity(k);
+        line = QStringLiteral("%1").arg(quantityKey(q), -8);
+        const auto &st = s[q];
+        if (!st) {
+            cell(QStringLiteral("0"), 7);
+            cell(QString::number(s.records), 7);
+            endLine();
+            continue;
+        }
+        cell(QString::number(st->valid), 7);
+        cell(QString::number(st->invalid), 7);
+        cell(QString::number(st->min, 'f', 1), 7);
+        cell(isoLocal(st->minAt), 19);
+        cell(QString::number(st->max, 'f', 1), 7);
+        cell(isoLocal(st->maxAt), 19);
+        cell(QString::number(st->mean, 'f', 2), 8);
+        cell(st->stdev ? QString::number(*st->stdev, 'f', 2) : QStringLiteral("-"), 7);
+        if (st->limited) {
+            cell(bound(limits[q].low) + QLatin1Char(':') + bound(limits[q].high), 13);
+            cell(QString::number(st->below), 6);
+            cell(QString::number(st->above), 6);
+            cell(QString::number(st->withinPercent, 'f', 1), 7);
+            cell(duration(st->outsideSeconds), 10);
+        }
+        endLine();
+    }
+}
+
+int run(const CliCommand &self, const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption fromOpt(QStringLiteral("from"), {}, QStringLiteral("N"));
+    const QCommandLineOption toOpt(QStringLiteral("to"), {}, QStringLiteral("M"));
+    const QCommandLineOption limitOpt(QStringLiteral("limit"), {}, QStringLiteral("Q=LOW:HIGH"));
+    const QCommandLineOption mktOpt(QStringLiteral("mkt-k"), {}, QStringLiteral("K"));
+    const QCommandLineOption jsonOpt(QStringLiteral("json"));
+    parser.addOptions({fromOpt, toOpt, limitOpt, mktOpt, jsonOpt});
+    if (!parser.parse(QStringList{self.name} + args))
+        return cliUsageError(err, self, parser.errorText());
+    const QStringList pos = parser.positionalArguments();
+    if (pos.size() != 1)
+        return cliUsageError(err, self,
+                             pos.isEmpty() ? QStringLiteral("no data file given")
+                                           : QStringLiteral("one data file at a time"));
+    int from = 1, to = -1;
+    if (parser.isSet(fromOpt) && !parseCount(parser.value(fromOpt), from))
+        return cliUsageError(err, self, QStringLiteral("--from takes a record number"));
+    if (parser.isSet(toOpt) && !parseCount(parser.value(toOpt), to))
+        return cliUsageError(err, self, QStringLiteral("--to takes a record number"));
+    Limits limits;
+    for (const QString &text : parser.values(limitOpt)) {
+        QString error;
+        if (!parseLimit(text, limits, &error))
+            return cliUsageError(err, self, error);
+    }
+    double mktKelvin = kDefaultMktKelvin;
+    if (parser.isSet(mktOpt)) {
+        bool ok = false;
+        mktKelvin = QLocale::c().toDouble(parser.value(mktOpt), &ok);
+        if (!ok || !std::isfinite(mktKelvin) || mktKelvin <= 0)
+            return cliUsageError(err, self, QStringLiteral("--mkt-k takes a positive number of kelvin"));
+    }
+
+    DataFileContents file;
+    QString error;
+    if (!readDataFile(pos[0], file, &error)) {
+        err << "termohigrometro-cli stats: " << error << "\n";
+        return cliexit::Failure;
+    }
+    const int count = int(file.records.size());
+    if (to < 0)
+        to = count;
+    const bool ranged = parser.isSet(fromOpt) || parser.isSet(toOpt);
+    if (ranged && (from < 1 || to < from || to > count)) {
+        err << "termohigrometro-cli stats: the range must lie within 1.." << count << " with --from <= --to\n";
+        return cliexit::Usage;
+    }
+    if (count == 0)
+        from = 1, to = 0;
+    const QVector<QStringList> rows = file.records.mid(from - 1, to - from + 1);
+    const RowStats s = computeRowStats(rows, file.celsius, limits, mktKelvin);
+
+    if (parser.isSet(jsonOpt)) {
+        QJsonObject o{{QStringLiteral("unit"), file.celsius ? QStringLiteral("C") : QStringLiteral("F")},
+                      {QStringLiteral("records"), s.records},
+                      {QStringLiteral("first"), isoOrNull(s.first)},
+                      {QStringLiteral("last"), isoOrNull(s.last)},
+                      {QStringLiteral("mkt"), s.mkt ? QJsonValue(*s.mkt) : QJsonValue(QJsonValue::Null)}};
+        for (int k = 0; k < kQuantities; ++k)
+            o.insert(quantityKey(Quantity(k)), quantityJson(s[Quantity(k)]));
+        out << QJsonDocument(o).toJson(QJsonDocument::Compact) << "\n";
+    } else {
+        printTable(out, pos[0], s, limits, from, to, mktKelvin);
+    }
+    return cliexit::Ok;
+}
+
+const CliCommand kCommand{
+    QStringLiteral("stats"), QStringLiteral("statistics of a data file (.dlf): min/max/mean, MKT, time outside limits"),
+    QStringLiteral(
+        "termohigrometro-cli stats FILE.dlf [--from N] [--to M] [--limit Q=LOW:HIGH]... [--mkt-k K] [--json]\n"
+        "\n"
+        "Prints, for the records N to M of a data file, per quantity (temp, rh, dew, wet) the\n"
+        "number of valid values, the minimum and maximum with the time of their first\n"
+        "occurrence, the mean and the sample standard deviation, and the mean kinetic\n"
+        "temperature (MKT) of the temperatures, in the file's unit. Values that are not numbers\n"
+        "(\"OL\", \"-OL\", \"----.0\", empty) are left out and counted as invalid.\n"
+        "\n"
+        "With limits, also the values below and above them, the percentage within, and the time\n"
+        "outside: each record stands for the time until the next record (the last one for none).\n"
+        "\n"
+        "  --from N            first record (default 1)\n"
+        "  --to M              last record (default the file's last)\n"
+        "  --limit Q=LOW:HIGH  limits of quantity Q (temp, rh, dew or wet) in the file's unit;\n"
+        "                      either bound may be left empty (rh=:70); values on a bound are\n"
+        "                      within; repeat for other quantities (a repeated Q replaces it)\n"
+        "  --mkt-k K           dH/R of the MKT in kelvin (default 10000, 83.144 kJ/mol)\n"
+        "  --json              one JSON object: unit, records, first, last, mkt, and temp, rh,\n"
+        "                      dew, wet (null without a valid value, else valid, invalid, min,\n"
+        "                      min_at, max, max_at, mean, stdev, and with a limit below, above,\n"
+        "                      within_percent, outside_seconds); numbers at full precision,\n"
+        "                      times as local ISO 8601 (2026-06-30T23:50:00)"),
+    [](const QStringList &args, QTextStream &out, QTextStream &err) { return run(kCommand, args, out, err); }};
+
+const CliCommandRegistrar kRegistrar(kCommand);
+} // namespace
