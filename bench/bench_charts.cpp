@@ -3,7 +3,7 @@
 // window uses (and, for comparison, with the grid redrawn at every record).
 #include "core/charts/ChartDrawing.h"
 #include "core/charts/ChartLogic.h"
-#include "ui/charts/ChartPainter.h"
+#include "render/ChartPainter.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>

@@ -2,8 +2,7 @@
 
 #include "core/files/DataFile.h"
 #include "core/files/TextFile.h"
-#include "ui/charts/ChartRender.h"
-#include "ui/charts/ChartWindow.h"
+#include "render/ChartRender.h"
 
 #include <QBuffer>
 #include <QCommandLineParser>

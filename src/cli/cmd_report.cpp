@@ -1,9 +1,9 @@
 #include "cli/Cli.h"
 
 #include "core/files/DataFile.h"
+#include "core/files/Report.h"
 #include "core/files/TextFile.h"
-#include "ui/lists/ListOps.h"
-#include "ui/lists/ReportPrinter.h"
+#include "render/ReportPrinter.h"
 
 #include <QBuffer>
 #include <QCommandLineParser>

@@ -1,4 +1,4 @@
-#include "ui/charts/ChartPainter.h"
+#include "render/ChartPainter.h"
 
 #include <QPen>
 

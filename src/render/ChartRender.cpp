@@ -1,7 +1,7 @@
-#include "ui/charts/ChartRender.h"
+#include "render/ChartRender.h"
 
 #include "core/charts/ChartLogic.h"
-#include "ui/charts/ChartPainter.h"
+#include "render/ChartPainter.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -45,4 +45,13 @@ QImage renderFileChart(const FileChartPicture &picture, const QVector<PlotRecord
                    fm.elidedText(values[r], Qt::ElideRight, boxWidth - 6));
     }
     return image;
+}
+
+void paintChartPage(QPaintDevice &device, const QImage &image, double dpi)
+{
+    QPainter p(&device);
+    QSizeF size(image.width() * device.logicalDpiX() / dpi, image.height() * device.logicalDpiY() / dpi);
+    if (size.width() > device.width() || size.height() > device.height())
+        size.scale(QSizeF(device.width(), device.height()), Qt::KeepAspectRatio);
+    p.drawImage(QRectF(QPointF(0, 0), size), image);
 }

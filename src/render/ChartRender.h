@@ -5,6 +5,8 @@
 
 #include <QImage>
 #include <QSize>
+
+class QPaintDevice;
 #include <QString>
 
 // A file chart drawn without a window: the frame and the plot of a range of
@@ -21,3 +23,7 @@ struct FileChartPicture {
 };
 
 QImage renderFileChart(const FileChartPicture &picture, const QVector<PlotRecord> &records);
+
+// Prints `image` on `device` at its size on the screen (`dpi`), scaled down
+// to fit the page when it is larger.
+void paintChartPage(QPaintDevice &device, const QImage &image, double dpi);

@@ -1,4 +1,4 @@
-#include "ui/lists/ReportPrinter.h"
+#include "render/ReportPrinter.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>

@@ -1,7 +1,7 @@
 #include "support/CliRun.h"
 
 #include "core/charts/ChartDrawing.h"
-#include "ui/charts/ChartRender.h"
+#include "render/ChartRender.h"
 
 #include <QFile>
 #include <QImage>

@@ -1,7 +1,7 @@
 #include "core/charts/ChartDrawing.h"
 #include "core/charts/ChartLogic.h"
-#include "ui/charts/ChartPainter.h"
-#include "ui/charts/ChartRender.h"
+#include "render/ChartPainter.h"
+#include "render/ChartRender.h"
 
 #include <QGuiApplication>
 #include <QTest>

@@ -1,7 +1,7 @@
 #include "core/charts/ChartDrawing.h"
 #include "core/charts/ChartLogic.h"
+#include "render/ChartRender.h"
 #include "support/TestApp.h"
-#include "ui/charts/ChartRender.h"
 #include "ui/charts/ListPlot1.h"
 #include "ui/charts/PlotRange.h"
 #include "ui/charts/RealTime24.h"

@@ -41,3 +41,15 @@ QStringList reportLines(const QString &name, const QString &sector, const QStrin
     }
     return lines;
 }
+
+QStringList gridReportLines(const QString &name, const QString &sector, const QString &company,
+                            const QVector<QString> &rows)
+{
+    QStringList lines = reportHeadLines(name, sector, company);
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        lines << reportRowLine(rows.at(i).split(QLatin1Char('\t')));
+        if (i == 0)
+            lines << reportRuler();
+    }
+    return lines;
+}

@@ -17,3 +17,8 @@ QString reportRuler();
 // The whole report: head lines, then the rows (row 0 the headings, followed by the ruler).
 QStringList reportLines(const QString &name, const QString &sector, const QString &company,
                         const QVector<QStringList> &rows);
+
+// The report's lines for a grid (TAB-joined rows): the head block from the texts, the heading
+// row, the ruler, one line per record.
+QStringList gridReportLines(const QString &name, const QString &sector, const QString &company,
+                            const QVector<QString> &rows);

@@ -1,5 +1,6 @@
 #include "ui/charts/ChartWindow.h"
 
+#include "render/ChartRender.h"
 #include "ui/common/App.h"
 #include "ui/common/Icons.h"
 
@@ -207,13 +208,4 @@ void ChartWindow::release()
 {
     if (--holds_ == 0 && closed_)
         deleteLater();
-}
-
-void paintChartPage(QPaintDevice &device, const QImage &image, double dpi)
-{
-    QPainter p(&device);
-    QSizeF size(image.width() * device.logicalDpiX() / dpi, image.height() * device.logicalDpiY() / dpi);
-    if (size.width() > device.width() || size.height() > device.height())
-        size.scale(QSizeF(device.width(), device.height()), Qt::KeepAspectRatio);
-    p.drawImage(QRectF(QPointF(0, 0), size), image);
 }

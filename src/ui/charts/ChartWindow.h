@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/charts/ChartTypes.h"
-#include "ui/charts/ChartPainter.h"
+#include "render/ChartPainter.h"
 
 #include <QHash>
 #include <QImage>
@@ -106,7 +106,3 @@ private:
     int holds_ = 0;
     bool closed_ = false;
 };
-
-// Prints `image` on `device` at its size on the screen (`dpi`), scaled down
-// to fit the page when it is larger.
-void paintChartPage(QPaintDevice &device, const QImage &image, double dpi);

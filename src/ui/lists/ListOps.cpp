@@ -4,10 +4,10 @@
 #include "core/files/Report.h"
 #include "core/files/TextFile.h"
 #include "core/link/Pause.h"
+#include "render/ReportPrinter.h"
 #include "ui/common/App.h"
 #include "ui/lists/Grid.h"
 #include "ui/lists/ListWindow.h"
-#include "ui/lists/ReportPrinter.h"
 
 #include <QGuiApplication>
 #include <QPrinter>
@@ -104,18 +104,6 @@ bool SaveGridToFile(App &app, ListWindow &window, const Grid &grid)
     if (!ok)
         app.showError(listtexts::saveFailed(error));
     return ok;
-}
-
-QStringList gridReportLines(const QString &name, const QString &sector, const QString &company,
-                            const QVector<QString> &rows)
-{
-    QStringList lines = reportHeadLines(name, sector, company);
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        lines << reportRowLine(rows.at(i).split(kTab));
-        if (i == 0)
-            lines << reportRuler();
-    }
-    return lines;
 }
 
 bool PrintGrid(App &app, ListWindow &window, const Grid &grid, const QStringList &preface)

@@ -75,11 +75,6 @@ bool SaveGridToFile(App &app, ListWindow &window, const Grid &grid);
 // `preface` lines (the logger data list's name block). True when printed.
 bool PrintGrid(App &app, ListWindow &window, const Grid &grid, const QStringList &preface = {});
 
-// The report's lines for a grid: the head block from the texts, the heading
-// row, the ruler, one line per record.
-QStringList gridReportLines(const QString &name, const QString &sector, const QString &company,
-                            const QVector<QString> &rows);
-
 // Messages of the list operations.
 namespace listtexts {
 QString saveFailed(const QString &reason);
