@@ -1,12 +1,14 @@
 #include "cli/Cli.h"
 
 #include "core/files/DataFile.h"
+#include "core/files/LineProtocol.h"
 #include "core/files/TextFile.h"
 
 #include <QCommandLineParser>
 #include <QDate>
 #include <QFile>
 #include <QTime>
+#include <QTimeZone>
 
 namespace {
 QString csvField(const QString &text, QChar sep)
@@ -42,6 +44,69 @@ QString dateTimeCell(const QString &date, const QString &time)
     return date + QLatin1Char(' ') + time;
 }
 
+// Writes `bytes` to `target` ("-": the standard output), the file atomically.
+bool writeOutput(const QString &target, const QByteArray &bytes, QTextStream &err)
+{
+    if (target == QLatin1String("-")) {
+        QFile stdOut;
+        if (!stdOut.open(stdout, QIODevice::WriteOnly) || stdOut.write(bytes) != bytes.size()) {
+            err << "termohigrometro-cli convert: cannot write to the standard output\n";
+            return false;
+        }
+        return true;
+    }
+    QString error;
+    if (!writeFileAtomically(target, bytes, &error)) {
+        err << "termohigrometro-cli convert: " << error << "\n";
+        return false;
+    }
+    return true;
+}
+
+int runInflux(const CliCommand &self, const QCommandLineParser &parser, const QString &input, const QString &target,
+              const QCommandLineOption &measurement, const QCommandLineOption &tag, const QCommandLineOption &tz,
+              QTextStream &out, QTextStream &err)
+{
+    LineProtocolOptions options;
+    QString error;
+    if (parser.isSet(measurement)) {
+        options.measurement = parser.value(measurement);
+        if (!checkMeasurementName(options.measurement, &error))
+            return cliUsageError(err, self, error);
+    }
+    for (const QString &t : parser.values(tag)) {
+        LineProtocolTag parsed;
+        if (!parseLineProtocolTag(t, parsed, &error))
+            return cliUsageError(err, self, error);
+        options.tags.append(parsed);
+    }
+    if (parser.isSet(tz)) {
+        const QTimeZone zone(parser.value(tz).toUtf8());
+        if (!zone.isValid())
+            return cliUsageError(err, self,
+                                 QStringLiteral("unknown time zone \"%1\" (an IANA name such as America/Sao_Paulo)")
+                                     .arg(parser.value(tz)));
+        options.zone = zone;
+    }
+
+    DataFileContents file;
+    if (!readDataFile(input, file, &error)) {
+        err << "termohigrometro-cli convert: " << error << "\n";
+        return cliexit::Failure;
+    }
+    const LineProtocolOutput lp = lineProtocolText(file, options);
+    if (!writeOutput(target, lp.text, err))
+        return cliexit::Failure;
+    if (lp.noField)
+        err << "termohigrometro-cli convert: " << lp.noField << " records without any number skipped\n";
+    if (lp.badTime)
+        err << "termohigrometro-cli convert: " << lp.badTime
+            << " records whose date or time is not DD/MM/YYYY hh:mm:ss (or not in the zone) skipped\n";
+    if (target != QLatin1String("-"))
+        out << lp.lines << " records written to " << target << "\n";
+    return cliexit::Ok;
+}
+
 int run(const CliCommand &self, const QStringList &args, QTextStream &out, QTextStream &err)
 {
     QCommandLineParser parser;
@@ -51,7 +116,11 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
     const QCommandLineOption sep(QStringLiteral("sep"), {}, QStringLiteral("C"));
     const QCommandLineOption comma(QStringLiteral("decimal-comma"));
     const QCommandLineOption bom(QStringLiteral("bom"));
-    parser.addOptions({output, sep, comma, bom});
+    const QCommandLineOption format(QStringLiteral("format"), {}, QStringLiteral("csv|influx"));
+    const QCommandLineOption measurement(QStringLiteral("measurement"), {}, QStringLiteral("M"));
+    const QCommandLineOption tag(QStringLiteral("tag"), {}, QStringLiteral("K=V"));
+    const QCommandLineOption tz(QStringLiteral("tz"), {}, QStringLiteral("ZONE"));
+    parser.addOptions({output, sep, comma, bom, format, measurement, tag, tz});
     if (!parser.parse(QStringList{self.name} + args))
         return cliUsageError(err, self, parser.errorText());
     const QStringList pos = parser.positionalArguments();
@@ -60,7 +129,21 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
                              pos.isEmpty() ? QStringLiteral("no data file given")
                                            : QStringLiteral("one data file at a time"));
     if (!parser.isSet(output) || parser.value(output).isEmpty())
-        return cliUsageError(err, self, QStringLiteral("-o OUT.csv is required"));
+        return cliUsageError(err, self, QStringLiteral("-o OUT is required"));
+    const QString formatName = parser.isSet(format) ? parser.value(format) : QStringLiteral("csv");
+    if (formatName == QLatin1String("influx")) {
+        for (const QCommandLineOption *csvOnly : {&sep, &comma, &bom})
+            if (parser.isSet(*csvOnly))
+                return cliUsageError(
+                    err, self, QStringLiteral("--%1 is for CSV, not --format influx").arg(csvOnly->names().last()));
+        return runInflux(self, parser, pos[0], parser.value(output), measurement, tag, tz, out, err);
+    }
+    if (formatName != QLatin1String("csv"))
+        return cliUsageError(err, self, QStringLiteral("--format is csv or influx, not \"%1\"").arg(formatName));
+    for (const QCommandLineOption *influxOnly : {&measurement, &tag, &tz})
+        if (parser.isSet(*influxOnly))
+            return cliUsageError(err, self,
+                                 QStringLiteral("--%1 needs --format influx").arg(influxOnly->names().last()));
     QChar separator = QLatin1Char(',');
     if (parser.isSet(sep)) {
         const QString s = parser.value(sep);
@@ -104,26 +187,19 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
     QByteArray bytes = parser.isSet(bom) ? QByteArray("\xEF\xBB\xBF") : QByteArray();
     bytes += csv.toUtf8();
     const QString target = parser.value(output);
-    if (target == QLatin1String("-")) {
-        QFile stdOut;
-        if (!stdOut.open(stdout, QIODevice::WriteOnly) || stdOut.write(bytes) != bytes.size()) {
-            err << "termohigrometro-cli convert: cannot write to the standard output\n";
-            return cliexit::Failure;
-        }
-        return cliexit::Ok;
-    }
-    if (!writeFileAtomically(target, bytes, &error)) {
-        err << "termohigrometro-cli convert: " << error << "\n";
+    if (!writeOutput(target, bytes, err))
         return cliexit::Failure;
-    }
-    out << file.records.size() << " records written to " << target << "\n";
+    if (target != QLatin1String("-"))
+        out << file.records.size() << " records written to " << target << "\n";
     return cliexit::Ok;
 }
 
 const CliCommand kCommand{
     QStringLiteral("convert"),
-    QStringLiteral("converts a data file (.dlf) to CSV"),
+    QStringLiteral("converts a data file (.dlf) to CSV or InfluxDB line protocol"),
     QStringLiteral("termohigrometro-cli convert FILE.dlf -o OUT.csv [--sep C] [--decimal-comma] [--bom]\n"
+                   "termohigrometro-cli convert FILE.dlf -o OUT.lp --format influx [--measurement M] [--tag K=V]...\n"
+                   "                                   [--tz ZONE]\n"
                    "\n"
                    "Writes the records of a data file as RFC 4180 CSV in UTF-8 with CR LF line ends:\n"
                    "a heading row, then one row per record with the columns N°, Data e hora (ISO 8601,\n"
@@ -137,7 +213,23 @@ const CliCommand kCommand{
                    "  --sep C           field separator, one character or \"tab\" (default \",\")\n"
                    "  --decimal-comma   numbers with \",\" as decimal separator; with --sep ';' for\n"
                    "                    spreadsheets set to Portuguese\n"
-                   "  --bom             start the file with a UTF-8 byte order mark (for Excel)"),
+                   "  --bom             start the file with a UTF-8 byte order mark (for Excel)\n"
+                   "\n"
+                   "With --format influx it writes InfluxDB line protocol (UTF-8, one line per record),\n"
+                   "for loading a logger set or an old file into InfluxDB:\n"
+                   "    termohigrometro,sala=lab\\ 2,unit=C temp=23,dew=13.5,wet=17.2,rh=55 1796728142000000000\n"
+                   "the tag unit=C or unit=F (the file's unit), the fields temp, dew, wet, rh as floats in\n"
+                   "that unit, and the record's time in nanoseconds. A value that is not a number (----.0,\n"
+                   "OL, -OL) leaves its field out; a record without any field, or whose date or time is\n"
+                   "not DD/MM/YYYY hh:mm:ss, is skipped and counted on the standard error. Load it with\n"
+                   "  influx -import -path OUT.lp -precision ns   (after a \"# DML\" header), or\n"
+                   "  curl --data-binary @OUT.lp 'http://localhost:8086/write?db=DB'\n"
+                   "\n"
+                   "  --format F        csv (default) or influx\n"
+                   "  --measurement M   the measurement (default \"termohigrometro\")\n"
+                   "  --tag K=V         one more tag on every line; may be repeated\n"
+                   "  --tz ZONE         the zone of the file's dates and times, an IANA name such as\n"
+                   "                    America/Sao_Paulo (default: this machine's zone)"),
     {}};
 
 const CliCommandRegistrar registrar{[] {
