@@ -1,5 +1,6 @@
 #include "core/stats/Limits.h"
 #include "core/stats/Stats.h"
+#include "core/stats/StatsText.h"
 
 #include <QTest>
 
@@ -197,6 +198,39 @@ private slots:
         }
         QCOMPARE(*l[Quantity::WetBulb].low, *before[Quantity::WetBulb].low);
         QVERIFY(!l[Quantity::Humidity].isSet());
+    }
+
+    void portugueseTexts()
+    {
+        Limits limits;
+        QVERIFY(parseLimit(QStringLiteral("rh=:70"), limits, nullptr));
+        const RowStats s =
+            computeRowStats(rowsOf({{"-0.04", "1.0", "OL", "75.0"}, {"2.25", "1.0", "OL", "60.0"}}), true, limits);
+        const QStringList summary = statstext::summaryLines(s);
+        QCOMPARE(summary, QStringList({"Registros: 2", "Período: 30/06/2026 08:00:00 a 30/06/2026 08:10:00",
+                                       "Temperatura cinética média (TCM): 1,2 °C"}));
+        const statstext::Table t = statstext::table(s, limits);
+        QCOMPARE(t.header, QStringList({"", "Temperatura (°C)", "Orvalho (°C)", "Úmido (°C)", "UR (%)"}));
+        const auto rowOf = [&](const QString &label) {
+            for (const QStringList &r : t.rows)
+                if (r.first() == label)
+                    return r;
+            return QStringList();
+        };
+        // No signed zero; half away from zero; wet bulb has no value.
+        QCOMPARE(rowOf("Mínimo"), QStringList({"Mínimo", "0,0 °C", "1,0 °C", "-", "60,0 %"}));
+        QCOMPARE(rowOf("Máximo em"),
+                 QStringList({"Máximo em", "30/06/2026 08:10:00", "30/06/2026 08:00:00", "-", "30/06/2026 08:00:00"}));
+        QCOMPARE(rowOf("Média").at(1), QStringLiteral("1,1 °C"));
+        QCOMPARE(rowOf("Desvio padrão").at(2), QStringLiteral("0,0 °C"));
+        // Limit rows only under the limited quantity.
+        QCOMPARE(rowOf("Limite superior"), QStringList({"Limite superior", "", "", "", "70,0 %"}));
+        QCOMPARE(rowOf("Dentro dos limites").at(4), QStringLiteral("50,0 %"));
+        QCOMPARE(rowOf("Fora dos limites").at(4), QStringLiteral("10 min 00 s"));
+        QVERIFY(statstext::table(s, {}).rows.size() < t.rows.size());
+        QCOMPARE(statstext::duration(0), QStringLiteral("0 s"));
+        QCOMPARE(statstext::duration(24005), QStringLiteral("6 h 40 min 05 s"));
+        QCOMPARE(statstext::mktValue(computeRowStats({}, false)), QStringLiteral("-"));
     }
 };
 
