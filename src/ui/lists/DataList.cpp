@@ -12,6 +12,7 @@ DataList::DataList(App &app, QWidget *parent) : ListWindow(app, QStringLiteral("
     addButton(QStringLiteral("Plot"), QStringLiteral("Plotar"));
     addButton(QStringLiteral("Print"), QStringLiteral("Imprimir"));
     addButton(QStringLiteral("CF"), QStringLiteral("Celsius/Fahrenheit"));
+    addButton(QStringLiteral("Stats"), QStringLiteral("Estatísticas"));
     Form_Load();
 }
 

@@ -13,6 +13,7 @@ FileList::FileList(App &app, QWidget *parent) : ListWindow(app, QString(), paren
     setObjectName(QStringLiteral("FileList"));
     addButton(QStringLiteral("Plot"), QStringLiteral("Plotat"));
     addButton(QStringLiteral("Print"), QStringLiteral("Imprimir"));
+    addButton(QStringLiteral("Stats"), QStringLiteral("Estatísticas"));
     for (int i = 0; i < 3; ++i) {
         LblMessage[i] = new QLabel(this);
         LblMessage[i]->setObjectName(QStringLiteral("LblMessage"));

@@ -14,6 +14,7 @@ List::List(App &app, QWidget *parent) : ListWindow(app, QStringLiteral("Lista - 
     addButton(QStringLiteral("Save"), QStringLiteral("Salvar como"));
     addButton(QStringLiteral("Print"), QStringLiteral("Imprimir"));
     addButton(QStringLiteral("CF"), QStringLiteral("Celsius/Fahrenheit"));
+    addButton(QStringLiteral("Stats"), QStringLiteral("Estatísticas"));
 
     LblDump = new QLabel(this);
     LblDump->setObjectName(QStringLiteral("LblDump"));
