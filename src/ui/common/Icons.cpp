@@ -300,6 +300,18 @@ const QHash<QString, Draw> &drawings()
              p.drawLine(QPointF(8.2, 8.5), QPointF(13.5, 8.5));
              p.drawLine(QPointF(8.2, 11), QPointF(12, 11));
          }},
+        {QStringLiteral("Stats"),
+         [](QPainter &p) {
+             // Bars of a distribution with the mean across them.
+             p.setPen(pen(kInk, 0.8));
+             p.setBrush(kBlue);
+             p.drawRect(QRectF(1.5, 9, 3, 5.5));
+             p.drawRect(QRectF(4.5, 4, 3, 10.5));
+             p.drawRect(QRectF(7.5, 2, 3, 12.5));
+             p.drawRect(QRectF(10.5, 7, 3, 7.5));
+             p.setPen(pen(kRed, 1.3));
+             p.drawLine(QPointF(0.8, 6.5), QPointF(15.2, 6.5));
+         }},
         {QStringLiteral("Print"),
          [](QPainter &p) {
              p.setPen(pen(kInk, 0.9));
