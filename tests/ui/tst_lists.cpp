@@ -221,8 +221,9 @@ private slots:
             keys << a->data().toString();
             tips << a->toolTip();
         }
-        QCOMPARE(keys, (QStringList{"Save", "Print", "CF"}));
-        QCOMPARE(tips, (QStringList{"Salvar como", "Imprimir", "Celsius/Fahrenheit"}));
+        // The list's own buttons first, in their order; the statistics window's comes after them.
+        QCOMPARE(keys, (QStringList{"Save", "Print", "CF", "Stats"}));
+        QCOMPARE(tips, (QStringList{"Salvar como", "Imprimir", "Celsius/Fahrenheit", "Estatísticas"}));
 
         for (Grid *g : {w->GridC, w->GridF}) {
             QCOMPARE(g->rows(), 1);
