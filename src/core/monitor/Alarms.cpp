@@ -1,0 +1,40 @@
+#include "core/monitor/Alarms.h"
+
+AlarmMonitor::AlarmMonitor(const Limits &limits, int delay) : limits_(limits), delay_(qMax(1, delay)) {}
+
+QVector<AlarmEvent> AlarmMonitor::update(const Sample &sample)
+{
+    QVector<AlarmEvent> events;
+    for (int i = 0; i < kQuantities; ++i) {
+        const auto q = Quantity(i);
+        const Bounds &b = limits_[q];
+        if (!b.isSet())
+            continue;
+        const auto v = sampleValue(sample, q);
+        if (!v)
+            continue;
+        Track &t = track_[size_t(i)];
+        const AlarmState side = b.below(*v) ? AlarmState::Low : b.above(*v) ? AlarmState::High : AlarmState::Ok;
+        AlarmState next = t.state;
+        if (side == AlarmState::Ok) {
+            t.outside = 0;
+            next = AlarmState::Ok;
+        } else if (t.state != AlarmState::Ok) {
+            next = side;
+        } else if (++t.outside >= delay_) {
+            next = side;
+        }
+        if (next != t.state) {
+            t.state = next;
+            t.outside = 0;
+            events.append(AlarmEvent{sample.time, q, next, v, b});
+        }
+    }
+    return events;
+}
+
+void AlarmMonitor::linkLost()
+{
+    for (Track &t : track_)
+        t.outside = 0;
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "core/monitor/MqttPayload.h"
+#include "core/monitor/PublishQueue.h"
+#include "core/monitor/Sink.h"
+#include "net/MqttClient.h"
+
+#include <QObject>
+
+struct MqttSinkOptions {
+    MqttBrokerSettings broker;
+    QString id;        // the instrument's id (discovery, client id)
+    MqttTopics topics; // under termohigrometro/<id> unless chosen
+    bool haDiscovery = false;
+    QString haPrefix = kDefaultHaPrefix;
+    int queueLimit = 10000;
+    int window = 50; // messages in flight before the broker acknowledges them
+};
+
+// Publishes samples and alarms of one instrument to an MQTT broker: state and
+// alarm messages in their order through a bounded queue that survives the
+// broker's outages; availability ("online", the will "offline"), the link
+// state and the Home Assistant discovery configs retained, sent again on
+// every connection. Never waits on the network, except in close().
+class MqttSink : public QObject, public SampleSink {
+    Q_OBJECT
+public:
+    explicit MqttSink(const MqttSinkOptions &options, QObject *parent = nullptr);
+    ~MqttSink() override;
+
+    // Starts connecting (and keeps reconnecting).
+    void start();
+    void onSample(const Sample &sample) override;
+    void onLinkChanged(bool up, const QDateTime &when) override;
+    void onAlarm(const AlarmEvent &event) override;
+    // "offline", then up to limitMs for the queue to drain; then disconnects.
+    void close() override { close(3000); }
+    void close(int limitMs);
+
+    bool isConnected() const { return client_.isConnected(); }
+    int queued() const { return queue_.size(); }
+    quint64 dropped() const { return queue_.droppedTotal(); }
+    QString lastError() const { return client_.lastError(); }
+    const MqttSinkOptions &options() const { return options_; }
+
+signals:
+    // A line for the user: an outage, the return, drops, what close() could not deliver.
+    void notice(const QString &text);
+    void statusChanged();
+
+private:
+    void onConnected();
+    void onDisconnected(const QString &reason);
+    void onAcknowledged(int mid);
+    void enqueue(const QString &topic, const QByteArray &payload, bool retain);
+    void pump();
+
+    MqttSinkOptions options_;
+    MqttClient client_;
+    PublishQueue queue_;
+    std::optional<bool> linkUp_;
+    bool everConnected_ = false;
+    bool inOutage_ = false;
+    bool reportedFull_ = false;
+    bool closed_ = false;
+    int offlineMid_ = 0;
+    bool offlineAcked_ = false;
+};
