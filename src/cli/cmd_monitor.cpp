@@ -1,0 +1,432 @@
+#include "cli/LinkCli.h"
+#include "cli/MonitorSinks.h"
+#include "core/monitor/MqttPayload.h"
+#include "core/monitor/RecordingSink.h"
+#include "core/monitor/Schedule.h"
+#include "core/monitor/SinkSet.h"
+#include "core/reading/Decode.h"
+#include "net/MqttSink.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QProcess>
+#include <QTimer>
+
+namespace {
+int run(const QStringList &args, QTextStream &out, QTextStream &err);
+
+const CliCommand kCommand{
+    QStringLiteral("monitor"), QStringLiteral("watch the instrument for ever: MQTT, alarms, recording"),
+    QStringLiteral("termohigrometro-cli monitor --port DEV [--interval S] [--id ID] [SINKS...] [--timeout S]\n"
+                   "  A long-running service: one sample of the live reading every S seconds (default 60),\n"
+                   "  fed to every sink given. After a loss of the link (or an unplugged adapter) it\n"
+                   "  reconnects by itself; meanwhile no sample is taken and the sinks hear that the link\n"
+                   "  is down. SIGTERM or SIGINT: the sample in progress ends, \"offline\" is published,\n"
+                   "  files are closed, exit 0. --id names the instrument (default: the port's base name).\n"
+                   "Sinks:\n"
+                   "  --mqtt HOST[:PORT]        publish to an MQTT broker (default port 1883): <prefix>/state\n"
+                   "                            (JSON, retained), <prefix>/availability (online/offline),\n"
+                   "                            <prefix>/link (up/down), <prefix>/alarm; QoS 1. While the\n"
+                   "                            broker is away up to 10000 messages wait, in order.\n"
+                   "  --mqtt-user USER          user name; its password comes from --mqtt-password-file FILE\n"
+                   "                            or the environment variable TH_MQTT_PASSWORD\n"
+                   "  --mqtt-cafile FILE        TLS with this CA; --mqtt-cert FILE --mqtt-key FILE for a\n"
+                   "                            client certificate\n"
+                   "  --topic PREFIX            topic prefix (default termohigrometro/<id>)\n"
+                   "  --ha-discovery            Home Assistant discovery configs under --ha-prefix P\n"
+                   "                            (default homeassistant)\n"
+                   "  --record FILE             also record a data file as `record` does (--unit C|F)\n"
+                   "  --json                    print the state JSON of every sample on standard output\n"
+                   "Alarms:\n"
+                   "  --limit Q=LOW:HIGH        Q is temp, rh, dew or wet (in °C and %); repeatable\n"
+                   "  --alarm-delay N           samples outside in a row before an alarm starts (default 1)\n"
+                   "  --on-alarm COMMAND        run on every change, without a shell, with TH_ID,\n"
+                   "                            TH_QUANTITY, TH_STATE (high/low/ok), TH_VALUE, TH_LOW,\n"
+                   "                            TH_HIGH, TH_TIME; ended after 30 s"),
+    run};
+
+// "HOST", "HOST:PORT", "[V6]:PORT"; port 0 when none given.
+bool splitHostPort(const QString &text, QString *host, quint16 *port)
+{
+    QString h = text, p;
+    if (text.startsWith(QLatin1Char('['))) {
+        const qsizetype end = text.indexOf(QLatin1Char(']'));
+        if (end < 0)
+            return false;
+        h = text.mid(1, end - 1);
+        const QString rest = text.mid(end + 1);
+        if (!rest.isEmpty()) {
+            if (!rest.startsWith(QLatin1Char(':')))
+                return false;
+            p = rest.mid(1);
+        }
+    } else if (text.count(QLatin1Char(':')) == 1) {
+        h = text.section(QLatin1Char(':'), 0, 0);
+        p = text.section(QLatin1Char(':'), 1);
+    }
+    if (h.isEmpty())
+        return false;
+    *host = h;
+    *port = 0;
+    if (!p.isNull()) {
+        bool ok = false;
+        const int n = p.toInt(&ok);
+        if (!ok || n < 1 || n > 65535)
+            return false;
+        *port = quint16(n);
+    }
+    return true;
+}
+
+// The first line of the file, without its line end.
+std::optional<QString> readPasswordFile(const QString &path, QString *error)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(path, f.errorString());
+        return std::nullopt;
+    }
+    QByteArray line = f.readLine(4096);
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromUtf8(line);
+}
+
+class Monitor {
+public:
+    Monitor(linkcli::Session &session, SinkSet &sinks, int intervalSeconds, double timeoutSeconds, QTextStream &err)
+        : session_(session), sinks_(sinks), schedule_(qint64(intervalSeconds) * 1000), timeout_(timeoutSeconds),
+          err_(err)
+    {
+    }
+
+    void run()
+    {
+        clock_.start();
+        lastBytes_.start();
+        QObject::connect(&session_.link(), &SerialLink::bytesArrived, [this] { lastBytes_.restart(); });
+        // The signal only sets a flag; look at it often, and cut a
+        // resynchronisation short (a sample in progress is finished).
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [this] {
+            if (linkcli::stopRequested() && recovering_)
+                session_.pause().abort();
+        });
+        watch.start(100);
+        while (!linkcli::stopRequested()) {
+            if (!up_) {
+                recover();
+                continue;
+            }
+            if (!waitForSlot())
+                continue;
+            takeSample();
+        }
+    }
+
+private:
+    void say(const QString &text)
+    {
+        err_ << "termohigrometro-cli monitor: " << text << "\n";
+        err_.flush();
+    }
+
+    void setLink(bool up, const QString &why = {})
+    {
+        if (sinks_.linkUp() == up)
+            return;
+        if (up)
+            say(QStringLiteral("link up (%1)").arg(type_));
+        else
+            say(QStringLiteral("link down: %1").arg(why));
+        sinks_.linkChanged(up, QDateTime::currentDateTime());
+    }
+
+    bool portGone() const
+    {
+        SerialLink &link = session_.link();
+        return link.hasFailed() || !link.isOpen();
+    }
+
+    // As the panel does after a loss: reopen a port that went away (once a
+    // second), wait for the instrument to send anything, then handshake and
+    // identify within --timeout.
+    void recover()
+    {
+        SerialLink &link = session_.link();
+        recovering_ = true;
+        if (portGone()) {
+            if (!reopenClock_.isValid() || reopenClock_.elapsed() >= 1000) {
+                reopenClock_.start();
+                link.close();
+                link.OpenPort();
+            }
+            if (portGone()) {
+                setLink(false, QStringLiteral("the port %1 is gone").arg(link.portName()));
+                session_.pause().Wait(0.2);
+                recovering_ = false;
+                return;
+            }
+        }
+        if (link.PendingCount() == 0 && !session_.pause().waitForBytes(link, 1, 0.5)) {
+            setLink(false, QStringLiteral("the instrument sends nothing"));
+            recovering_ = false;
+            return;
+        }
+        const QString type = session_.identify();
+        recovering_ = false;
+        if (type.isEmpty()) {
+            if (!linkcli::stopRequested())
+                setLink(false, QStringLiteral("the instrument does not answer"));
+            return;
+        }
+        type_ = type;
+        up_ = true;
+        lastBytes_.restart();
+        // Slots that passed while the link was lost get no sample.
+        schedule_.skipTo(clock_.elapsed());
+        setLink(true);
+    }
+
+    void lost(const QString &why)
+    {
+        up_ = false;
+        setLink(false, why);
+    }
+
+    // Waits for the next slot while watching the link: a port that fails or an
+    // instrument that sends nothing for 5 s (the stream never pauses that
+    // long) is a lost link even between two samples far apart.
+    bool waitForSlot()
+    {
+        SerialLink &link = session_.link();
+        while (!schedule_.due(clock_.elapsed())) {
+            if (linkcli::stopRequested())
+                return false;
+            if (portGone()) {
+                lost(QStringLiteral("the port %1 failed").arg(link.portName()));
+                return false;
+            }
+            if (lastBytes_.elapsed() > 5000) {
+                lost(QStringLiteral("the instrument stopped sending"));
+                return false;
+            }
+            // A long interval must not pile up the stream in memory.
+            if (link.PendingCount() > 65536)
+                link.DiscardInput();
+            session_.pause().Wait(qMin(0.2, schedule_.msUntilDue(clock_.elapsed()) / 1000.0));
+        }
+        return true;
+    }
+
+    void takeSample()
+    {
+        // The sample carries the moment it was due, as `record` does.
+        const QDateTime at = QDateTime::currentDateTime();
+        LinkContext ctx{session_.link(), session_.pause(), timeout_};
+        const auto frame = ReadLiveFrame(ctx);
+        schedule_.taken(clock_.elapsed());
+        if (!frame) {
+            lost(ctx.failure == LinkFailure::PortFailed
+                     ? QStringLiteral("the port %1 failed").arg(session_.link().portName())
+                     : QStringLiteral("no reading frame"));
+            return;
+        }
+        Sample s;
+        s.time = at;
+        decodeFrame(s.reading, *frame);
+        s.sequence = ++sequence_;
+        for (const AlarmEvent &e : sinks_.sample(s)) {
+            QString text = QStringLiteral("alarm %1 %2").arg(quantityKey(e.quantity), alarmStateKey(e.state));
+            if (e.value)
+                text += QStringLiteral(" at %1").arg(*e.value);
+            say(text);
+        }
+    }
+
+    linkcli::Session &session_;
+    SinkSet &sinks_;
+    SampleSchedule schedule_;
+    double timeout_;
+    QTextStream &err_;
+    QElapsedTimer clock_, lastBytes_, reopenClock_;
+    bool up_ = false;
+    bool recovering_ = false;
+    QString type_;
+    quint64 sequence_ = 0;
+};
+
+int run(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    QCommandLineParser parser;
+    linkcli::Options common;
+    common.addTo(parser);
+    const QCommandLineOption interval(QStringLiteral("interval"), {}, QStringLiteral("S"), QStringLiteral("60"));
+    const QCommandLineOption idOpt(QStringLiteral("id"), {}, QStringLiteral("ID"));
+    const QCommandLineOption mqtt(QStringLiteral("mqtt"), {}, QStringLiteral("HOST[:PORT]"));
+    const QCommandLineOption mqttUser(QStringLiteral("mqtt-user"), {}, QStringLiteral("USER"));
+    const QCommandLineOption mqttPasswordFile(QStringLiteral("mqtt-password-file"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption mqttPassword(QStringLiteral("mqtt-password"), {}, QStringLiteral("PASSWORD"));
+    const QCommandLineOption mqttCa(QStringLiteral("mqtt-cafile"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption mqttCert(QStringLiteral("mqtt-cert"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption mqttKey(QStringLiteral("mqtt-key"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption topic(QStringLiteral("topic"), {}, QStringLiteral("PREFIX"));
+    const QCommandLineOption haDiscovery(QStringLiteral("ha-discovery"));
+    const QCommandLineOption haPrefix(QStringLiteral("ha-prefix"), {}, QStringLiteral("P"), kDefaultHaPrefix);
+    const QCommandLineOption record(QStringLiteral("record"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption unit(QStringLiteral("unit"), {}, QStringLiteral("C|F"), QStringLiteral("C"));
+    const QCommandLineOption json(QStringLiteral("json"));
+    const QCommandLineOption limitOpt(QStringLiteral("limit"), {}, QStringLiteral("Q=LOW:HIGH"));
+    const QCommandLineOption alarmDelay(QStringLiteral("alarm-delay"), {}, QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption onAlarm(QStringLiteral("on-alarm"), {}, QStringLiteral("COMMAND"));
+    parser.addOptions({interval, idOpt, mqtt, mqttUser, mqttPasswordFile, mqttPassword, mqttCa, mqttCert, mqttKey,
+                       topic, haDiscovery, haPrefix, record, unit, json, limitOpt, alarmDelay, onAlarm});
+    if (const int code = linkcli::parse(parser, kCommand, args, err); code >= 0)
+        return code;
+    if (!parser.positionalArguments().isEmpty())
+        return cliUsageError(err, kCommand, QStringLiteral("unexpected argument"));
+    if (parser.isSet(mqttPassword))
+        return cliUsageError(err, kCommand,
+                             QStringLiteral("no password on the command line (others can read it there): use "
+                                            "--mqtt-password-file FILE or the environment variable TH_MQTT_PASSWORD"));
+    if (parser.value(common.port).isEmpty())
+        return cliUsageError(err, kCommand, QStringLiteral("--port is required"));
+
+    const auto seconds = linkcli::number(parser.value(interval));
+    if (!seconds || *seconds < 1 || *seconds > 86400)
+        return cliUsageError(err, kCommand, QStringLiteral("--interval needs a number of seconds from 1 to 86400"));
+    const int every = clampPcSampleSeconds(*seconds);
+    const auto timeout = linkcli::number(parser.value(common.timeout));
+    if (!timeout || *timeout < 0)
+        return cliUsageError(err, kCommand, QStringLiteral("--timeout needs a number of seconds"));
+
+    QString id = instrumentIdFromPort(parser.value(common.port));
+    if (parser.isSet(idOpt)) {
+        id = parser.value(idOpt);
+        if (!isValidInstrumentId(id))
+            return cliUsageError(err, kCommand,
+                                 QStringLiteral("--id takes letters, digits, \"_\" and \"-\" only (64 at most)"));
+    }
+
+    Limits limits;
+    for (const QString &text : parser.values(limitOpt)) {
+        QString error;
+        if (!parseLimit(text, limits, &error))
+            return cliUsageError(err, kCommand, error);
+    }
+    bool ok = false;
+    const int delay = parser.value(alarmDelay).toInt(&ok);
+    if (!ok || delay < 1)
+        return cliUsageError(err, kCommand, QStringLiteral("--alarm-delay needs a positive number of samples"));
+    QStringList alarmCommand;
+    if (parser.isSet(onAlarm)) {
+        const auto words = AlarmCommandSink::splitCommand(parser.value(onAlarm));
+        if (!words)
+            return cliUsageError(err, kCommand, QStringLiteral("--on-alarm needs a command (with its quotes closed)"));
+        alarmCommand = *words;
+        if (!limits.any())
+            return cliUsageError(err, kCommand, QStringLiteral("--on-alarm needs at least one --limit"));
+    }
+
+    const QString u = parser.value(unit).toUpper();
+    if (u != QLatin1String("C") && u != QLatin1String("F"))
+        return cliUsageError(err, kCommand, QStringLiteral("--unit is C or F"));
+
+    std::optional<MqttSinkOptions> mqttOptions;
+    if (parser.isSet(mqtt)) {
+        MqttSinkOptions o;
+        o.id = id;
+        if (!splitHostPort(parser.value(mqtt), &o.broker.host, &o.broker.port))
+            return cliUsageError(err, kCommand, QStringLiteral("--mqtt takes HOST or HOST:PORT"));
+        if (o.broker.port == 0)
+            o.broker.port = 1883;
+        o.broker.clientId = QStringLiteral("termohigrometro-") + id;
+        o.broker.user = parser.value(mqttUser);
+        QString error;
+        if (parser.isSet(mqttPasswordFile)) {
+            const auto pw = readPasswordFile(parser.value(mqttPasswordFile), &error);
+            if (!pw) {
+                err << "termohigrometro-cli monitor: " << error << "\n";
+                return cliexit::Failure;
+            }
+            o.broker.password = *pw;
+            o.broker.hasPassword = true;
+        } else if (qEnvironmentVariableIsSet("TH_MQTT_PASSWORD")) {
+            o.broker.password = qEnvironmentVariable("TH_MQTT_PASSWORD");
+            o.broker.hasPassword = true;
+        }
+        if (o.broker.hasPassword && o.broker.user.isEmpty())
+            return cliUsageError(err, kCommand, QStringLiteral("a password needs --mqtt-user"));
+        o.broker.caFile = parser.value(mqttCa);
+        o.broker.certFile = parser.value(mqttCert);
+        o.broker.keyFile = parser.value(mqttKey);
+        if (o.broker.caFile.isEmpty() && (!o.broker.certFile.isEmpty() || !o.broker.keyFile.isEmpty()))
+            return cliUsageError(err, kCommand, QStringLiteral("--mqtt-cert and --mqtt-key need --mqtt-cafile"));
+        if (o.broker.certFile.isEmpty() != o.broker.keyFile.isEmpty())
+            return cliUsageError(err, kCommand, QStringLiteral("--mqtt-cert and --mqtt-key go together"));
+        for (const QString &f : {o.broker.caFile, o.broker.certFile, o.broker.keyFile}) {
+            if (!f.isEmpty() && !QFileInfo(f).isReadable()) {
+                err << "termohigrometro-cli monitor: cannot read " << f << "\n";
+                return cliexit::Failure;
+            }
+        }
+        o.topics.prefix = parser.isSet(topic) ? parser.value(topic) : defaultTopicPrefix(id);
+        if (!isValidTopicPrefix(o.topics.prefix, &error))
+            return cliUsageError(err, kCommand, QStringLiteral("--topic: ") + error);
+        o.haDiscovery = parser.isSet(haDiscovery);
+        o.haPrefix = parser.value(haPrefix);
+        if (!isValidTopicPrefix(o.haPrefix, &error))
+            return cliUsageError(err, kCommand, QStringLiteral("--ha-prefix: ") + error);
+        mqttOptions = o;
+    } else {
+        for (const QCommandLineOption *o :
+             {&mqttUser, &mqttPasswordFile, &mqttCa, &mqttCert, &mqttKey, &topic, &haDiscovery, &haPrefix})
+            if (parser.isSet(*o))
+                return cliUsageError(err, kCommand, QStringLiteral("--%1 needs --mqtt").arg(o->names().first()));
+    }
+    if (!mqttOptions && !parser.isSet(record) && !parser.isSet(json) && !limits.any())
+        return cliUsageError(err, kCommand,
+                             QStringLiteral("nothing to feed: give --mqtt, --record, --json or --limit"));
+
+    int code = 0;
+    auto session = linkcli::open(parser, common, kCommand, err, &code);
+    if (!session)
+        return code;
+    linkcli::stopRequested(); // handlers in place before the run
+
+    SinkSet sinks(AlarmMonitor(limits, delay));
+    auto say = [&err](const QString &text) {
+        err << "termohigrometro-cli monitor: " << text << "\n";
+        err.flush();
+    };
+    if (parser.isSet(record)) {
+        auto rec = std::make_unique<RecordingSink>(say);
+        QString error;
+        if (!rec->start(parser.value(record), u == QLatin1String("C"), &error)) {
+            err << "termohigrometro-cli: cannot create " << error << "\n";
+            return cliexit::Failure;
+        }
+        sinks.add(std::move(rec));
+    }
+    if (mqttOptions) {
+        auto sink = std::make_unique<MqttSink>(*mqttOptions);
+        QObject::connect(sink.get(), &MqttSink::notice, say);
+        sink->start();
+        sinks.add(std::move(sink));
+    }
+    if (!alarmCommand.isEmpty())
+        sinks.add(std::make_unique<AlarmCommandSink>(id, alarmCommand, err));
+    if (parser.isSet(json))
+        sinks.add(std::make_unique<JsonLinesSink>(out));
+
+    Monitor monitor(*session, sinks, every, *timeout, err);
+    monitor.run();
+    sinks.close();
+    return cliexit::Ok;
+}
+
+const CliCommandRegistrar kRegistrar(kCommand);
+} // namespace

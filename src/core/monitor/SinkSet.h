@@ -1,0 +1,39 @@
+#pragma once
+
+#include "core/monitor/Alarms.h"
+#include "core/monitor/Sink.h"
+
+#include <QList>
+
+#include <functional>
+#include <memory>
+
+// The sinks of one run and its alarm monitor: a sample goes to every sink,
+// then the alarm changes it made go to every sink; a lost link resets the
+// alarm delay and tells every sink. The panel and `monitor` build one each.
+class SinkSet {
+public:
+    explicit SinkSet(const AlarmMonitor &alarms = AlarmMonitor());
+    ~SinkSet();
+
+    // Owned sinks are closed and destroyed with the set; others only closed.
+    void add(std::unique_ptr<SampleSink> sink);
+    void add(SampleSink *sink);
+    bool isEmpty() const { return sinks_.isEmpty(); }
+
+    AlarmMonitor &alarms() { return alarms_; }
+    // The changes the sample made, after every sink has had both.
+    QVector<AlarmEvent> sample(const Sample &sample);
+    // Only real changes reach the sinks (the first call always does).
+    void linkChanged(bool up, const QDateTime &when);
+    std::optional<bool> linkUp() const { return linkUp_; }
+    // Closes every sink once, in the order they were added.
+    void close();
+
+private:
+    AlarmMonitor alarms_;
+    QList<SampleSink *> sinks_;
+    std::vector<std::unique_ptr<SampleSink>> owned_;
+    std::optional<bool> linkUp_;
+    bool closed_ = false;
+};
