@@ -1,0 +1,284 @@
+// The monitoring logic without any network: when samples are due, how alarms
+// start and end, the exact MQTT texts, and the queue that carries them over
+// a broker's outage.
+#include "core/monitor/Alarms.h"
+#include "core/monitor/MqttPayload.h"
+#include "core/monitor/PublishQueue.h"
+#include "core/monitor/Schedule.h"
+#include "core/monitor/SinkSet.h"
+#include "core/reading/Decode.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+#include <QTimeZone>
+
+namespace {
+// A frame of the instrument: temperature and humidity as it would send them.
+Reading reading(double tempC, double rh, quint8 status = 0, bool lowBattery = false)
+{
+    const int t = qRound((tempC + 50) * 100);
+    const int h = qRound(rh * 100) | (lowBattery ? 0x8000 : 0);
+    QByteArray f;
+    f.append(char(2)).append(char(status)).append(char(h >> 8)).append(char(h & 0xff));
+    f.append(char(t >> 8)).append(char(t & 0xff)).append(char(3));
+    Reading r;
+    decodeFrame(r, f);
+    return r;
+}
+
+Sample sample(double tempC, double rh = 50, int k = 0)
+{
+    Sample s;
+    s.time = QDateTime(QDate(2026, 12, 9), QTime(10, 0, 0), QTimeZone(-3 * 3600)).addSecs(k);
+    s.reading = reading(tempC, rh);
+    s.sequence = quint64(k + 1);
+    return s;
+}
+
+QJsonObject object(const QByteArray &json)
+{
+    QJsonParseError e;
+    const QJsonDocument d = QJsonDocument::fromJson(json, &e);
+    [&] { QCOMPARE(e.error, QJsonParseError::NoError); }();
+    return d.object();
+}
+
+class RecordingSink : public SampleSink {
+public:
+    QStringList log;
+    void onSample(const Sample &s) override { log << QStringLiteral("sample %1").arg(s.sequence); }
+    void onLinkChanged(bool up, const QDateTime &) override { log << (up ? "up" : "down"); }
+    void onAlarm(const AlarmEvent &e) override { log << QStringLiteral("alarm ") + alarmStateKey(e.state); }
+    void close() override { log << "close"; }
+};
+} // namespace
+
+class TestMonitor : public QObject {
+    Q_OBJECT
+private slots:
+    void scheduleKeepsItsGrid()
+    {
+        SampleSchedule s(1000, 0);
+        QVERIFY(s.due(0));
+        // A read that took 700 ms does not move the next slot.
+        s.taken(700);
+        QCOMPARE(s.nextDueMs(), 1000);
+        QVERIFY(!s.due(999));
+        // A stall of 3.5 s skips the slots it missed instead of bunching them.
+        s.taken(4500);
+        QCOMPARE(s.nextDueMs(), 5000);
+        // The link came back at 12.2 s: the next slot of the grid, not 12.2 s.
+        s.skipTo(12200);
+        QCOMPARE(s.nextDueMs(), 13000);
+        s.skipTo(100); // nothing to skip
+        QCOMPARE(s.nextDueMs(), 13000);
+    }
+
+    void alarmsWaitForTheDelayAndEndInside()
+    {
+        Limits limits;
+        QString error;
+        QVERIFY(parseLimit(QStringLiteral("temp=20:30"), limits, &error));
+        QVERIFY(parseLimit(QStringLiteral("rh=:60"), limits, &error));
+        AlarmMonitor alarms(limits, 3);
+        int k = 0;
+        // Two samples above, one back inside: no alarm, the count starts over.
+        QVERIFY(alarms.update(sample(31, 50, k++)).isEmpty());
+        QVERIFY(alarms.update(sample(31, 50, k++)).isEmpty());
+        QVERIFY(alarms.update(sample(30, 50, k++)).isEmpty()); // on the bound is inside
+        QVERIFY(alarms.update(sample(31, 50, k++)).isEmpty());
+        QVERIFY(alarms.update(sample(31, 50, k++)).isEmpty());
+        // The third in a row starts it, with that sample's time and value.
+        const Sample third = sample(31.5, 50, k++);
+        QVector<AlarmEvent> e = alarms.update(third);
+        QCOMPARE(e.size(), 1);
+        QCOMPARE(e[0].quantity, Quantity::Temperature);
+        QCOMPARE(e[0].state, AlarmState::High);
+        QCOMPARE(*e[0].value, 31.5);
+        QCOMPARE(e[0].time, third.time);
+        QCOMPARE(*e[0].bounds.low, 20.0);
+        // Still high: no change. Straight to low: a change at once.
+        QVERIFY(alarms.update(sample(32, 50, k++)).isEmpty());
+        e = alarms.update(sample(19, 50, k++));
+        QCOMPARE(e.size(), 1);
+        QCOMPARE(e[0].state, AlarmState::Low);
+        // The first sample inside ends it; humidity has its own count.
+        e = alarms.update(sample(25, 61, k++));
+        QCOMPARE(e.size(), 1);
+        QCOMPARE(e[0].state, AlarmState::Ok);
+        QCOMPARE(alarms.state(Quantity::Humidity), AlarmState::Ok);
+
+        // Samples on both sides of a lost link are not "in a row".
+        alarms.update(sample(35, 50, k++));
+        alarms.update(sample(35, 50, k++));
+        alarms.linkLost();
+        QVERIFY(alarms.update(sample(35, 50, k++)).isEmpty());
+    }
+
+    void alarmsIgnoreTextsThatAreNotNumbers()
+    {
+        Limits limits;
+        QString error;
+        QVERIFY(parseLimit(QStringLiteral("dew=5:"), limits, &error));
+        AlarmMonitor alarms(limits, 1);
+        // At 0 % the dew point reads "----.0": neither inside nor outside.
+        QCOMPARE(sample(25, 0).reading.DewCDot, QStringLiteral("----.0"));
+        QVERIFY(alarms.update(sample(25, 0)).isEmpty());
+        QCOMPARE(alarms.update(sample(0, 20)).size(), 1); // dew point far below 5
+        QVERIFY(alarms.update(sample(25, 0)).isEmpty());  // and it stays low
+        QCOMPARE(alarms.state(Quantity::DewPoint), AlarmState::Low);
+    }
+
+    void statePayloadCarriesTheDotTexts()
+    {
+        Sample s = sample(25, 50);
+        s.reading.LowBattery = true;
+        s.reading.InstrumentRecording = true;
+        QCOMPARE(statePayload(s),
+                 QByteArray("{\"time\":\"2026-12-09T10:00:00-03:00\",\"temp_c\":25,\"temp_f\":77,\"rh\":50,"
+                            "\"dew_c\":13.9,\"dew_f\":57,\"wet_c\":18,\"wet_f\":64.4,\"low_battery\":true,"
+                            "\"logging\":true,\"hold\":false,\"memory_full\":false}"));
+        // Cut, not rounded, as a data file holds them; null where no number.
+        s = sample(23.47, 0);
+        s.time = QDateTime(QDate(2026, 7, 1), QTime(8, 30, 5), QTimeZone::utc());
+        const QJsonObject o = object(statePayload(s));
+        QCOMPARE(o.value("time").toString(), QStringLiteral("2026-07-01T08:30:05+00:00"));
+        QCOMPARE(o.value("temp_c").toDouble(), 23.4);
+        QVERIFY(o.value("dew_c").isNull());
+        QVERIFY(o.value("wet_f").isNull());
+        s.reading.TempCDot = QStringLiteral("OL");
+        QVERIFY(object(statePayload(s)).value("temp_c").isNull());
+        // A zone east of UTC, with minutes.
+        s.time = QDateTime(QDate(2026, 7, 1), QTime(8, 30, 5), QTimeZone(5 * 3600 + 1800));
+        QCOMPARE(object(statePayload(s)).value("time").toString(), QStringLiteral("2026-07-01T08:30:05+05:30"));
+    }
+
+    void alarmPayload_()
+    {
+        AlarmEvent e{sample(31.5).time, Quantity::Humidity, AlarmState::High, 61.5, {std::nullopt, 60.0}};
+        QCOMPARE(alarmPayload(e), QByteArray("{\"time\":\"2026-12-09T10:00:00-03:00\",\"quantity\":\"rh\","
+                                             "\"state\":\"high\",\"value\":61.5,\"low\":null,\"high\":60}"));
+    }
+
+    void discoveryConfigs()
+    {
+        const MqttTopics topics{QStringLiteral("lab/sala1")};
+        const auto configs = haDiscoveryConfigs(QStringLiteral("ttyUSB0"), topics, QStringLiteral("ha"));
+        QStringList names;
+        for (const auto &c : configs)
+            names << c.topic;
+        QCOMPARE(names, QStringList({"ha/sensor/ttyUSB0/temperature/config", "ha/sensor/ttyUSB0/humidity/config",
+                                     "ha/sensor/ttyUSB0/dew_point/config", "ha/sensor/ttyUSB0/wet_bulb/config",
+                                     "ha/binary_sensor/ttyUSB0/low_battery/config"}));
+        QStringList uniques;
+        for (const auto &c : configs) {
+            const QJsonObject o = object(c.payload);
+            for (const char *key : {"name", "unique_id", "value_template", "device_class"})
+                QVERIFY2(!o.value(key).toString().isEmpty(), key);
+            QCOMPARE(o.value("state_topic").toString(), QStringLiteral("lab/sala1/state"));
+            QCOMPARE(o.value("availability_topic").toString(), QStringLiteral("lab/sala1/availability"));
+            QVERIFY(o.value("device").toObject().value("identifiers").toArray().contains(QStringLiteral("ttyUSB0")));
+            uniques << o.value("unique_id").toString();
+        }
+        uniques.removeDuplicates();
+        QCOMPARE(uniques.size(), 5);
+        const QJsonObject temp = object(configs[0].payload);
+        QCOMPARE(temp.value("value_template").toString(), QStringLiteral("{{ value_json.temp_c }}"));
+        QCOMPARE(temp.value("unit_of_measurement").toString(), QStringLiteral("°C"));
+        QCOMPARE(temp.value("state_class").toString(), QStringLiteral("measurement"));
+        QCOMPARE(object(configs[1].payload).value("unit_of_measurement").toString(), QStringLiteral("%"));
+        QVERIFY(!object(configs[4].payload).contains("unit_of_measurement"));
+    }
+
+    void idsAndPrefixes()
+    {
+        QCOMPARE(instrumentIdFromPort(QStringLiteral("/dev/ttyUSB0")), QStringLiteral("ttyUSB0"));
+        QCOMPARE(instrumentIdFromPort(QStringLiteral("/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0")),
+                 QStringLiteral("pci-0000_00_14_0-usb-0_1_1_0-port0"));
+        QVERIFY(isValidInstrumentId(instrumentIdFromPort(QStringLiteral("/dev/"))));
+        QVERIFY(!isValidInstrumentId(QStringLiteral("a/b")));
+        QVERIFY(!isValidInstrumentId(QStringLiteral("sala+1")));
+        QVERIFY(!isValidInstrumentId(QString()));
+        QVERIFY(isValidTopicPrefix(QStringLiteral("lab/sala 1")));
+        for (const char *bad : {"", "lab/#", "lab/+/x", "/lab", "lab/"})
+            QVERIFY2(!isValidTopicPrefix(QString::fromUtf8(bad)), bad);
+    }
+
+    void queueDeliversInOrderAcrossALoss()
+    {
+        PublishQueue q(10000);
+        for (int i = 1; i <= 5; ++i)
+            q.push({QStringLiteral("t"), QByteArray::number(i), true});
+        // A window of 2: two go out, the third waits for an acknowledgement.
+        QCOMPARE(q.nextToSend(2)->payload, QByteArray("1"));
+        q.sent(101);
+        QCOMPARE(q.nextToSend(2)->payload, QByteArray("2"));
+        q.sent(102);
+        QVERIFY(!q.nextToSend(2));
+        q.acknowledged(101);
+        QCOMPARE(q.size(), 4);
+        QCOMPARE(q.nextToSend(2)->payload, QByteArray("3"));
+        q.sent(103);
+        q.acknowledged(103); // out of order: 2 still holds the head
+        QCOMPARE(q.size(), 4);
+        // The connection goes: 2 (maybe received) goes again, then 4 and 5.
+        q.connectionLost();
+        QByteArrayList again;
+        int mid = 1;
+        while (const auto *m = q.nextToSend(50)) {
+            again << m->payload;
+            q.sent(mid++);
+        }
+        QCOMPARE(again, QByteArrayList({"2", "4", "5"}));
+        for (int i = 1; i < mid; ++i)
+            q.acknowledged(i);
+        QVERIFY(q.isEmpty());
+        q.acknowledged(7); // unknown ids are ignored
+    }
+
+    void queueDropsTheOldestWhenFull()
+    {
+        PublishQueue q(3);
+        for (int i = 1; i <= 3; ++i)
+            q.push({QStringLiteral("t"), QByteArray::number(i), true});
+        q.sent(1); // "1" may be at the broker already: it is never dropped
+        q.push({QStringLiteral("t"), "4", true});
+        q.push({QStringLiteral("t"), "5", true});
+        QCOMPARE(q.size(), 3);
+        QCOMPARE(q.droppedTotal(), quint64(2));
+        QCOMPARE(q.takeDropped(), quint64(2));
+        QCOMPARE(q.takeDropped(), quint64(0));
+        q.connectionLost();
+        QByteArrayList left;
+        while (const auto *m = q.nextToSend(10)) {
+            left << m->payload;
+            q.sent(int(left.size()));
+        }
+        QCOMPARE(left, QByteArrayList({"1", "4", "5"}));
+    }
+
+    void sinkSetOrdersSamplesAlarmsAndLink()
+    {
+        Limits limits;
+        QString error;
+        QVERIFY(parseLimit(QStringLiteral("temp=:30"), limits, &error));
+        SinkSet set(AlarmMonitor(limits, 1));
+        RecordingSink a, b;
+        set.add(&a);
+        set.add(&b);
+        set.linkChanged(true, {});
+        set.linkChanged(true, {}); // no change, nothing told
+        set.sample(sample(31));
+        set.linkChanged(false, {});
+        set.close();
+        set.close();
+        const QStringList expected{"up", "sample 1", "alarm high", "down", "close"};
+        QCOMPARE(a.log, expected);
+        QCOMPARE(b.log, expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMonitor)
+#include "tst_monitor.moc"
