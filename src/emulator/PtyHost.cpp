@@ -38,7 +38,9 @@ bool PtyHost::start(QString *error)
             *error = QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     };
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    // Not inherited by programs this process starts: a child holding the
+    // master would keep the line alive after the instrument is "unplugged".
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (master_ < 0)
         return fail("posix_openpt");
     if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
@@ -49,7 +51,7 @@ bool PtyHost::start(QString *error)
     path_ = QString::fromLocal8Bit(name);
     // Held open so that the line stays raw (no echo, no line editing) until
     // a client opens it, and the master never sees a hang-up between clients.
-    slave_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    slave_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (slave_ < 0)
         return fail("open");
     termios t;
