@@ -402,6 +402,9 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
         err << "termohigrometro-cli monitor: " << text << "\n";
         err.flush();
     };
+    // First, so its line marks the moment each sample is handed on.
+    if (parser.isSet(json))
+        sinks.add(std::make_unique<JsonLinesSink>(out));
     if (parser.isSet(record)) {
         auto rec = std::make_unique<RecordingSink>(say);
         QString error;
@@ -419,8 +422,6 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
     }
     if (!alarmCommand.isEmpty())
         sinks.add(std::make_unique<AlarmCommandSink>(id, alarmCommand, err));
-    if (parser.isSet(json))
-        sinks.add(std::make_unique<JsonLinesSink>(out));
 
     Monitor monitor(*session, sinks, every, *timeout, err);
     monitor.run();
