@@ -126,6 +126,7 @@ StatsWindow::StatsWindow(ListWindow &list) : QWidget(&list, Qt::Window), list_(&
 void StatsWindow::watch(Grid *grid)
 {
     grid->installEventFilter(this);
+    grids_ << grid;
     GridModel *m = grid->gridModel();
     const auto again = [this, grid] {
         if (list_ && grid == list_->visibleGrid()) {
@@ -145,8 +146,7 @@ void StatsWindow::watch(Grid *grid)
 bool StatsWindow::eventFilter(QObject *watched, QEvent *event)
 {
     // The list switched the unit it shows.
-    if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) && list_ &&
-        (watched == list_->GridC || watched == list_->GridF)) {
+    if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) && grids_.contains(watched)) {
         reloadNeeded_ = true;
         update_.start();
     }

@@ -53,6 +53,9 @@ private:
     void display(const RowStats &s);
 
     QPointer<ListWindow> list_;
+    // The list's two grids, compared by address only: their Hide events also
+    // come while the list is being destroyed, when it is no ListWindow any more.
+    QList<const QObject *> grids_;
     QTimer update_;
     bool celsius_ = true;
     bool reloadNeeded_ = true;
