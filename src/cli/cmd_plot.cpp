@@ -1,4 +1,5 @@
 #include "cli/Cli.h"
+#include "cli/RecordRange.h"
 
 #include "core/files/DataFile.h"
 #include "core/files/TextFile.h"
@@ -15,16 +16,6 @@ namespace {
 constexpr int kMinWidth = 200;
 constexpr int kMinHeight = 260;
 constexpr int kMaxSide = 8000;
-
-bool parseCount(const QString &text, int &value)
-{
-    bool ok = false;
-    const int v = text.toInt(&ok);
-    if (!ok || v < 0)
-        return false;
-    value = v;
-    return true;
-}
 
 // The picture as PNG or as an A4 PDF page, in memory: the file is then
 // replaced in one step, so a failed write leaves the old one as it was.
@@ -52,10 +43,9 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")}, {},
                                     QStringLiteral("OUT"));
-    const QCommandLineOption fromOpt(QStringLiteral("from"), {}, QStringLiteral("N"));
-    const QCommandLineOption toOpt(QStringLiteral("to"), {}, QStringLiteral("M"));
+    const RecordRangeOptions rangeOpts;
     const QCommandLineOption sizeOpt(QStringLiteral("size"), {}, QStringLiteral("WxH"));
-    parser.addOptions({output, fromOpt, toOpt, sizeOpt});
+    parser.addOptions({output, rangeOpts.from, rangeOpts.to, sizeOpt});
     if (!parser.parse(QStringList{self.name} + args))
         return cliUsageError(err, self, parser.errorText());
     const QStringList pos = parser.positionalArguments();
@@ -83,11 +73,9 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
                                      .arg(kMaxSide));
         picture.size = QSize(w, h);
     }
-    int from = 1, to = -1;
-    if (parser.isSet(fromOpt) && !parseCount(parser.value(fromOpt), from))
-        return cliUsageError(err, self, QStringLiteral("--from takes a record number"));
-    if (parser.isSet(toOpt) && !parseCount(parser.value(toOpt), to))
-        return cliUsageError(err, self, QStringLiteral("--to takes a record number"));
+    RecordRange range;
+    if (const int code = parseRecordRange(parser, rangeOpts, self, err, range); code >= 0)
+        return code;
 
     DataFileContents file;
     QString error;
@@ -96,18 +84,11 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
         return cliexit::Failure;
     }
     const int count = int(file.records.size());
-    if (to < 0)
-        to = count;
-    const bool ranged = parser.isSet(fromOpt) || parser.isSet(toOpt);
-    if (ranged && (from < 1 || to < from || to > count)) {
-        err << "termohigrometro-cli plot: the range must lie within 1.." << count << " with --from <= --to\n";
-        return cliexit::Usage;
-    }
+    if (const int code = fitRecordRange(range, count, self, err); code >= 0)
+        return code;
 
     picture.celsius = file.celsius;
-    picture.range = {from, to, to - from + 1};
-    if (count == 0)
-        picture.range = {1, 0, 0};
+    picture.range = {range.from, range.to, range.to - range.from + 1};
     picture.name = file.name;
     picture.sector = file.sector;
     picture.company = file.company;

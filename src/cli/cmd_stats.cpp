@@ -1,4 +1,5 @@
 #include "cli/Cli.h"
+#include "cli/RecordRange.h"
 
 #include "core/files/DataFile.h"
 #include "core/stats/Limits.h"
@@ -12,16 +13,6 @@
 #include <cmath>
 
 namespace {
-bool parseCount(const QString &text, int &value)
-{
-    bool ok = false;
-    const int v = text.toInt(&ok);
-    if (!ok || v < 0)
-        return false;
-    value = v;
-    return true;
-}
-
 // Local wall-clock time as the file holds it, without a zone offset.
 QString isoLocal(const QDateTime &t)
 {
@@ -143,12 +134,11 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption fromOpt(QStringLiteral("from"), {}, QStringLiteral("N"));
-    const QCommandLineOption toOpt(QStringLiteral("to"), {}, QStringLiteral("M"));
+    const RecordRangeOptions rangeOpts;
     const QCommandLineOption limitOpt(QStringLiteral("limit"), {}, QStringLiteral("Q=LOW:HIGH"));
     const QCommandLineOption mktOpt(QStringLiteral("mkt-k"), {}, QStringLiteral("K"));
     const QCommandLineOption jsonOpt(QStringLiteral("json"));
-    parser.addOptions({fromOpt, toOpt, limitOpt, mktOpt, jsonOpt});
+    parser.addOptions({rangeOpts.from, rangeOpts.to, limitOpt, mktOpt, jsonOpt});
     if (!parser.parse(QStringList{self.name} + args))
         return cliUsageError(err, self, parser.errorText());
     const QStringList pos = parser.positionalArguments();
@@ -156,11 +146,9 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
         return cliUsageError(err, self,
                              pos.isEmpty() ? QStringLiteral("no data file given")
                                            : QStringLiteral("one data file at a time"));
-    int from = 1, to = -1;
-    if (parser.isSet(fromOpt) && !parseCount(parser.value(fromOpt), from))
-        return cliUsageError(err, self, QStringLiteral("--from takes a record number"));
-    if (parser.isSet(toOpt) && !parseCount(parser.value(toOpt), to))
-        return cliUsageError(err, self, QStringLiteral("--to takes a record number"));
+    RecordRange range;
+    if (const int code = parseRecordRange(parser, rangeOpts, self, err, range); code >= 0)
+        return code;
     Limits limits;
     for (const QString &text : parser.values(limitOpt)) {
         QString error;
@@ -182,16 +170,9 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
         return cliexit::Failure;
     }
     const int count = int(file.records.size());
-    if (to < 0)
-        to = count;
-    const bool ranged = parser.isSet(fromOpt) || parser.isSet(toOpt);
-    if (ranged && (from < 1 || to < from || to > count)) {
-        err << "termohigrometro-cli stats: the range must lie within 1.." << count << " with --from <= --to\n";
-        return cliexit::Usage;
-    }
-    if (count == 0)
-        from = 1, to = 0;
-    const QVector<QStringList> rows = file.records.mid(from - 1, to - from + 1);
+    if (const int code = fitRecordRange(range, count, self, err); code >= 0)
+        return code;
+    const QVector<QStringList> rows = file.records.mid(range.from - 1, range.to - range.from + 1);
     const RowStats s = computeRowStats(rows, file.celsius, limits, mktKelvin);
 
     if (parser.isSet(jsonOpt)) {
@@ -204,7 +185,7 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
             o.insert(quantityKey(Quantity(k)), quantityJson(s[Quantity(k)]));
         out << QJsonDocument(o).toJson(QJsonDocument::Compact) << "\n";
     } else {
-        printTable(out, pos[0], s, limits, from, to, mktKelvin);
+        printTable(out, pos[0], s, limits, range.from, range.to, mktKelvin);
     }
     return cliexit::Ok;
 }

@@ -1,0 +1,36 @@
+#include "cli/RecordRange.h"
+
+bool parseCount(const QString &text, int &value)
+{
+    bool ok = false;
+    const int v = text.toInt(&ok);
+    if (!ok || v < 0)
+        return false;
+    value = v;
+    return true;
+}
+
+int parseRecordRange(const QCommandLineParser &parser, const RecordRangeOptions &options, const CliCommand &command,
+                     QTextStream &err, RecordRange &range)
+{
+    if (parser.isSet(options.from) && !parseCount(parser.value(options.from), range.from))
+        return cliUsageError(err, command, QStringLiteral("--from takes a record number"));
+    if (parser.isSet(options.to) && !parseCount(parser.value(options.to), range.to))
+        return cliUsageError(err, command, QStringLiteral("--to takes a record number"));
+    range.given = parser.isSet(options.from) || parser.isSet(options.to);
+    return -1;
+}
+
+int fitRecordRange(RecordRange &range, int count, const CliCommand &command, QTextStream &err)
+{
+    if (range.to < 0)
+        range.to = count;
+    if (range.given && (range.from < 1 || range.to < range.from || range.to > count)) {
+        err << "termohigrometro-cli " << command.name << ": the range must lie within 1.." << count
+            << " with --from <= --to\n";
+        return cliexit::Usage;
+    }
+    if (count == 0)
+        range.from = 1, range.to = 0;
+    return -1;
+}

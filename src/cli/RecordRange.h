@@ -1,0 +1,31 @@
+#pragma once
+
+#include "cli/Cli.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+
+// --from N and --to M of the commands that work on a range of a data file's
+// records, so that they all read and check a range the same way.
+struct RecordRangeOptions {
+    QCommandLineOption from{QStringLiteral("from"), {}, QStringLiteral("N")};
+    QCommandLineOption to{QStringLiteral("to"), {}, QStringLiteral("M")};
+};
+
+struct RecordRange {
+    int from = 1;
+    int to = -1; // -1: the file's last record
+    bool given = false;
+};
+
+// A whole number >= 0 (record numbers, pixel sizes).
+bool parseCount(const QString &text, int &value);
+
+// Reads --from and --to. -1 on success, else cliexit::Usage with the usage message on err.
+int parseRecordRange(const QCommandLineParser &parser, const RecordRangeOptions &options, const CliCommand &command,
+                     QTextStream &err, RecordRange &range);
+
+// Fits the range to a file of `count` records: the whole file when none was
+// given, 1..0 for an empty file. -1 on success, else cliexit::Usage when a
+// given range does not lie within the file (message on err).
+int fitRecordRange(RecordRange &range, int count, const CliCommand &command, QTextStream &err);
