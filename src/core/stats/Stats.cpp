@@ -146,27 +146,25 @@ std::optional<double> valueOf(QStringView text)
         ++i;
     }
     quint64 mantissa = 0;
-    int intDigits = 0, fracDigits = 0;
-    bool exact = true;
-    for (; i < n; ++i) {
-        const int d = digit(text[i]);
-        if (d < 0)
-            break;
-        if (mantissa > (quint64(1) << 52) / 10)
-            exact = false;
-        mantissa = mantissa * 10 + quint64(d);
-        ++intDigits;
-    }
-    if (i < n && text[i] == u'.') {
-        for (++i; i < n; ++i) {
+    bool exact = true; // the digits still fit a double's mantissa
+    // Takes a run of digits into the mantissa; returns how many it took.
+    const auto takeDigits = [&] {
+        int count = 0;
+        for (; i < n; ++i, ++count) {
             const int d = digit(text[i]);
             if (d < 0)
                 break;
             if (mantissa > (quint64(1) << 52) / 10)
                 exact = false;
             mantissa = mantissa * 10 + quint64(d);
-            ++fracDigits;
         }
+        return count;
+    };
+    const int intDigits = takeDigits();
+    int fracDigits = 0;
+    if (i < n && text[i] == u'.') {
+        ++i;
+        fracDigits = takeDigits();
     }
     if (i != n || intDigits + fracDigits == 0)
         return std::nullopt;
