@@ -15,19 +15,6 @@
 #include <memory>
 
 namespace {
-EmulatorOptions instrument()
-{
-    EmulatorOptions o;
-    o.tempC = 25.0;
-    o.rh = 50.0;
-    return o;
-}
-
-QJsonObject json(const QByteArray &payload)
-{
-    return QJsonDocument::fromJson(payload).object();
-}
-
 // The messages of a topic as they came, the first copy of each (a message
 // the broker got just before a loss may come twice), without the retained
 // copy a (re)subscription brings.
@@ -56,7 +43,7 @@ private slots:
         // The subscriber's session outlives the broker's restart, so it misses nothing either.
         Mosquitto broker(QStringLiteral("max_queued_messages 100000\n"), true);
         QVERIFY2(broker.start(), qPrintable(broker.server().lastError()));
-        PtyHost host(instrument());
+        PtyHost host(monitoredInstrument());
         QVERIFY(host.start());
         const QString state = QStringLiteral("termohigrometro/o/state");
         MqttSubscriber live(broker.port(), state, {"-c", "-i", "tst-outage"});
@@ -88,7 +75,7 @@ private slots:
     {
         Mosquitto broker;
         QVERIFY2(broker.start(), qPrintable(broker.server().lastError()));
-        PtyHost host(instrument());
+        PtyHost host(monitoredInstrument());
         QVERIFY(host.start());
         QTemporaryDir dir;
         const QString log = dir.filePath("env.log");
@@ -110,9 +97,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(live.count(alarm), 1, 30000);
         const QStringList samples = monitor.outLines();
         QVERIFY(samples.size() >= 3);
-        const QJsonObject high = json(live.payloads(alarm).first());
+        const QJsonObject high = jsonPayload(live.payloads(alarm).first());
         // It started with the third sample outside, not before.
-        QCOMPARE(high.value("time").toString(), json(samples[2].toUtf8()).value("time").toString());
+        QCOMPARE(high.value("time").toString(), jsonPayload(samples[2].toUtf8()).value("time").toString());
         QCOMPARE(high.value("quantity").toString(), QStringLiteral("temp"));
         QCOMPARE(high.value("state").toString(), QStringLiteral("high"));
         QCOMPARE(high.value("value").toDouble(), 25.0);
@@ -121,7 +108,7 @@ private slots:
 
         host.model().setValues(20.0, 50.0);
         QTRY_COMPARE_WITH_TIMEOUT(live.count(alarm), 2, 30000);
-        const QJsonObject ok = json(live.payloads(alarm).last());
+        const QJsonObject ok = jsonPayload(live.payloads(alarm).last());
         QCOMPARE(ok.value("state").toString(), QStringLiteral("ok"));
         QCOMPARE(ok.value("value").toDouble(), 20.0);
         for (const MqttMessage &m : live.messages())
@@ -160,7 +147,7 @@ private slots:
         QVERIFY2(broker.start(), qPrintable(broker.server().lastError()));
         QTemporaryDir dir;
         const QString port = dir.filePath("ttyUSB7");
-        auto host = std::make_unique<PtyHost>(instrument());
+        auto host = std::make_unique<PtyHost>(monitoredInstrument());
         QVERIFY(host->start());
         QVERIFY(host->linkAs(port));
         MqttSubscriber live(broker.port(), QStringLiteral("termohigrometro/ttyUSB7/#"));
@@ -182,7 +169,7 @@ private slots:
         // Unplugged and plugged in again under the same name.
         host.reset();
         QTRY_COMPARE_WITH_TIMEOUT(live.last(link), QByteArray("down"), 30000);
-        host = std::make_unique<PtyHost>(instrument());
+        host = std::make_unique<PtyHost>(monitoredInstrument());
         QVERIFY(host->start());
         QVERIFY(host->linkAs(port));
         QTRY_VERIFY2_WITH_TIMEOUT(live.last(link) == "up", qPrintable(monitor.err()), 30000);
@@ -201,7 +188,7 @@ private slots:
                 downs += linkNow == QLatin1String("down") ? 1 : 0;
             } else if (m.topic == state) {
                 QCOMPARE(linkNow, QStringLiteral("up"));
-                const QString t = json(m.payload).value("time").toString();
+                const QString t = jsonPayload(m.payload).value("time").toString();
                 QVERIFY2(t > lastTime, qPrintable(t));
                 lastTime = t;
             }

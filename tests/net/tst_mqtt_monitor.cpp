@@ -18,19 +18,6 @@
 #include <csignal>
 
 namespace {
-EmulatorOptions instrument()
-{
-    EmulatorOptions o;
-    o.tempC = 25.0;
-    o.rh = 50.0;
-    return o;
-}
-
-QJsonObject json(const QByteArray &payload)
-{
-    return QJsonDocument::fromJson(payload).object();
-}
-
 QMap<QString, MqttMessage> byTopic(const QList<MqttMessage> &messages)
 {
     QMap<QString, MqttMessage> m;
@@ -89,7 +76,7 @@ private slots:
     {
         Mosquitto broker;
         QVERIFY2(broker.start(), qPrintable(broker.server().lastError()));
-        PtyHost host(instrument());
+        PtyHost host(monitoredInstrument());
         QVERIFY(host.start());
         host.model().setLowBattery(true);
         MqttSubscriber live(broker.port(), QStringLiteral("#"));
@@ -102,7 +89,7 @@ private slots:
         const QString state = QStringLiteral("termohigrometro/sala1/state");
         QTRY_VERIFY_WITH_TIMEOUT(live.count(state) >= 3, 30000);
 
-        const QJsonObject o = json(live.payloads(state).first());
+        const QJsonObject o = jsonPayload(live.payloads(state).first());
         QCOMPARE(o.value("temp_c").toDouble(), 25.0);
         QCOMPARE(o.value("temp_f").toDouble(), 77.0);
         QCOMPARE(o.value("rh").toDouble(), 50.0);
@@ -122,7 +109,7 @@ private slots:
                               "ha/sensor/sala1/dew_point/config", "ha/sensor/sala1/wet_bulb/config",
                               "ha/binary_sensor/sala1/low_battery/config"}) {
             QVERIFY2(retained.contains(t), t);
-            QCOMPARE(json(retained.value(t).payload).value("state_topic").toString(), state);
+            QCOMPARE(jsonPayload(retained.value(t).payload).value("state_topic").toString(), state);
         }
 
         QVERIFY(monitor.terminate());
@@ -149,7 +136,7 @@ private slots:
     {
         Mosquitto broker;
         QVERIFY2(broker.start(), qPrintable(broker.server().lastError()));
-        PtyHost host(instrument());
+        PtyHost host(monitoredInstrument());
         QVERIFY(host.start());
         MqttSubscriber live(broker.port(), QStringLiteral("termohigrometro/+/availability"));
         QVERIFY(live.waitReady());
@@ -169,7 +156,7 @@ private slots:
         QFile::setPermissions(pwfile, QFile::ReadOwner | QFile::WriteOwner);
         Mosquitto broker(QStringLiteral("allow_anonymous false\npassword_file %1\n").arg(pwfile));
         QVERIFY2(broker.start(), qPrintable(broker.server().lastError()));
-        PtyHost host(instrument());
+        PtyHost host(monitoredInstrument());
         QVERIFY(host.start());
         const QStringList sub{"-u", "lab", "-P", "s3gredo"};
         MqttSubscriber live(broker.port(), QStringLiteral("termohigrometro/#"), sub);
@@ -226,7 +213,7 @@ private slots:
                                         "require_certificate true\n")
                              .arg(d));
         QVERIFY2(broker.start(), qPrintable(broker.server().lastError()));
-        PtyHost host(instrument());
+        PtyHost host(monitoredInstrument());
         QVERIFY(host.start());
         const QStringList tls{"--cafile", d + "/ca.crt", "--cert", d + "/client.crt", "--key", d + "/client.key"};
         MqttSubscriber live(broker.port(), QStringLiteral("termohigrometro/#"), tls);

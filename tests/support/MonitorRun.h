@@ -1,8 +1,27 @@
 #pragma once
 
+#include "emulator/InstrumentModel.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QStringList>
 #include <QTest>
+
+// The instrument the monitoring tests watch: steady values whose payloads
+// the tests can spell out.
+inline EmulatorOptions monitoredInstrument()
+{
+    EmulatorOptions o;
+    o.tempC = 25.0;
+    o.rh = 50.0;
+    return o;
+}
+
+inline QJsonObject jsonPayload(const QByteArray &payload)
+{
+    return QJsonDocument::fromJson(payload).object();
+}
 
 // `termohigrometro-cli monitor ARGS` running beside the test, which keeps its
 // own events running while it waits (an emulated instrument of the test goes
