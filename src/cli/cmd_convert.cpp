@@ -1,4 +1,5 @@
 #include "cli/Cli.h"
+#include "cli/DataFileArgs.h"
 
 #include "core/files/DataFile.h"
 #include "core/files/LineProtocol.h"
@@ -90,10 +91,8 @@ int runInflux(const CliCommand &self, const QCommandLineParser &parser, const QS
     }
 
     DataFileContents file;
-    if (!readDataFile(input, file, &error)) {
-        err << "termohigrometro-cli convert: " << error << "\n";
-        return cliexit::Failure;
-    }
+    if (const int code = readDataFileArg(self, input, file, err); code >= 0)
+        return code;
     const LineProtocolOutput lp = lineProtocolText(file, options);
     if (!writeOutput(target, lp.text, err))
         return cliexit::Failure;
@@ -124,10 +123,8 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
     if (!parser.parse(QStringList{self.name} + args))
         return cliUsageError(err, self, parser.errorText());
     const QStringList pos = parser.positionalArguments();
-    if (pos.size() != 1)
-        return cliUsageError(err, self,
-                             pos.isEmpty() ? QStringLiteral("no data file given")
-                                           : QStringLiteral("one data file at a time"));
+    if (const int code = oneDataFileArg(pos, self, err); code >= 0)
+        return code;
     if (!parser.isSet(output) || parser.value(output).isEmpty())
         return cliUsageError(err, self, QStringLiteral("-o OUT is required"));
     const QString formatName = parser.isSet(format) ? parser.value(format) : QStringLiteral("csv");
@@ -157,11 +154,8 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
     const bool decimalComma = parser.isSet(comma);
 
     DataFileContents file;
-    QString error;
-    if (!readDataFile(pos[0], file, &error)) {
-        err << "termohigrometro-cli convert: " << error << "\n";
-        return cliexit::Failure;
-    }
+    if (const int code = readDataFileArg(self, pos[0], file, err); code >= 0)
+        return code;
     const QString unit = file.celsius ? QStringLiteral("°C") : QStringLiteral("°F");
     const QStringList header{QStringLiteral("N°"),
                              QStringLiteral("Data e hora"),

@@ -1,5 +1,5 @@
 #include "cli/Cli.h"
-#include "cli/RecordRange.h"
+#include "cli/DataFileArgs.h"
 
 #include "core/files/DataFile.h"
 #include "core/files/TextFile.h"
@@ -49,10 +49,8 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
     if (!parser.parse(QStringList{self.name} + args))
         return cliUsageError(err, self, parser.errorText());
     const QStringList pos = parser.positionalArguments();
-    if (pos.size() != 1)
-        return cliUsageError(err, self,
-                             pos.isEmpty() ? QStringLiteral("no data file given")
-                                           : QStringLiteral("one data file at a time"));
+    if (const int code = oneDataFileArg(pos, self, err); code >= 0)
+        return code;
     const QString target = parser.value(output);
     if (target.isEmpty())
         return cliUsageError(err, self, QStringLiteral("-o OUT.png or -o OUT.pdf is required"));
@@ -78,11 +76,9 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
         return code;
 
     DataFileContents file;
+    if (const int code = readDataFileArg(self, pos[0], file, err); code >= 0)
+        return code;
     QString error;
-    if (!readDataFile(pos[0], file, &error)) {
-        err << "termohigrometro-cli plot: " << error << "\n";
-        return cliexit::Failure;
-    }
     const int count = int(file.records.size());
     if (const int code = fitRecordRange(range, count, self, err); code >= 0)
         return code;

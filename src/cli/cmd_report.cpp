@@ -1,4 +1,5 @@
 #include "cli/Cli.h"
+#include "cli/DataFileArgs.h"
 
 #include "core/files/DataFile.h"
 #include "core/files/Report.h"
@@ -56,10 +57,8 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
     if (!parser.parse(QStringList{self.name} + args))
         return cliUsageError(err, self, parser.errorText());
     const QStringList pos = parser.positionalArguments();
-    if (pos.size() != 1)
-        return cliUsageError(err, self,
-                             pos.isEmpty() ? QStringLiteral("no data file given")
-                                           : QStringLiteral("one data file at a time"));
+    if (const int code = oneDataFileArg(pos, self, err); code >= 0)
+        return code;
     const QString target = parser.value(output);
     if (target.isEmpty())
         return cliUsageError(err, self, QStringLiteral("-o OUT.pdf or -o OUT.txt is required"));
@@ -68,11 +67,9 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
         return cliUsageError(err, self, QStringLiteral("the output must end in .pdf or .txt"));
 
     DataFileContents file;
+    if (const int code = readDataFileArg(self, pos[0], file, err); code >= 0)
+        return code;
     QString error;
-    if (!readDataFile(pos[0], file, &error)) {
-        err << "termohigrometro-cli report: " << error << "\n";
-        return cliexit::Failure;
-    }
     // The rows as the file list holds them: the headings of the file's unit,
     // then every record.
     QVector<QString> rows;

@@ -1,5 +1,5 @@
 #include "cli/Cli.h"
-#include "cli/RecordRange.h"
+#include "cli/DataFileArgs.h"
 
 #include "core/files/DataFile.h"
 #include "core/stats/Limits.h"
@@ -142,10 +142,8 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
     if (!parser.parse(QStringList{self.name} + args))
         return cliUsageError(err, self, parser.errorText());
     const QStringList pos = parser.positionalArguments();
-    if (pos.size() != 1)
-        return cliUsageError(err, self,
-                             pos.isEmpty() ? QStringLiteral("no data file given")
-                                           : QStringLiteral("one data file at a time"));
+    if (const int code = oneDataFileArg(pos, self, err); code >= 0)
+        return code;
     RecordRange range;
     if (const int code = parseRecordRange(parser, rangeOpts, self, err, range); code >= 0)
         return code;
@@ -164,11 +162,8 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
     }
 
     DataFileContents file;
-    QString error;
-    if (!readDataFile(pos[0], file, &error)) {
-        err << "termohigrometro-cli stats: " << error << "\n";
-        return cliexit::Failure;
-    }
+    if (const int code = readDataFileArg(self, pos[0], file, err); code >= 0)
+        return code;
     const int count = int(file.records.size());
     if (const int code = fitRecordRange(range, count, self, err); code >= 0)
         return code;

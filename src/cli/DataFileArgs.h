@@ -5,6 +5,15 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
+struct DataFileContents;
+
+// The one data file a command works on: -1 when `positional` holds exactly
+// one argument, else cliexit::Usage with the usage message on err.
+int oneDataFileArg(const QStringList &positional, const CliCommand &command, QTextStream &err);
+// Reads the data file at `path`: -1 on success, else cliexit::Failure with
+// the path and the reason on err.
+int readDataFileArg(const CliCommand &command, const QString &path, DataFileContents &file, QTextStream &err);
+
 // --from N and --to M of the commands that work on a range of a data file's
 // records, so that they all read and check a range the same way.
 struct RecordRangeOptions {

@@ -1,4 +1,24 @@
-#include "cli/RecordRange.h"
+#include "cli/DataFileArgs.h"
+
+#include "core/files/DataFile.h"
+
+int oneDataFileArg(const QStringList &positional, const CliCommand &command, QTextStream &err)
+{
+    if (positional.size() == 1)
+        return -1;
+    return cliUsageError(err, command,
+                         positional.isEmpty() ? QStringLiteral("no data file given")
+                                              : QStringLiteral("one data file at a time"));
+}
+
+int readDataFileArg(const CliCommand &command, const QString &path, DataFileContents &file, QTextStream &err)
+{
+    QString error;
+    if (readDataFile(path, file, &error))
+        return -1;
+    err << "termohigrometro-cli " << command.name << ": " << error << "\n";
+    return cliexit::Failure;
+}
 
 bool parseCount(const QString &text, int &value)
 {
