@@ -1,10 +1,12 @@
 #include "cli/LinkCli.h"
 #include "cli/MonitorSinks.h"
+#include "core/monitor/Metrics.h"
 #include "core/monitor/MqttPayload.h"
 #include "core/monitor/RecordingSink.h"
 #include "core/monitor/Schedule.h"
 #include "core/monitor/SinkSet.h"
 #include "core/reading/Decode.h"
+#include "net/MetricsServer.h"
 #include "net/MqttSink.h"
 
 #include <QDateTime>
@@ -12,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
+#include <QHostInfo>
 #include <QProcess>
 #include <QTimer>
 
@@ -19,7 +22,7 @@ namespace {
 int run(const QStringList &args, QTextStream &out, QTextStream &err);
 
 const CliCommand kCommand{
-    QStringLiteral("monitor"), QStringLiteral("watch the instrument for ever: MQTT, alarms, recording"),
+    QStringLiteral("monitor"), QStringLiteral("watch the instrument for ever: MQTT, metrics, alarms, recording"),
     QStringLiteral("termohigrometro-cli monitor --port DEV [--interval S] [--id ID] [SINKS...] [--timeout S]\n"
                    "  A long-running service: one sample of the live reading every S seconds (default 60),\n"
                    "  fed to every sink given. After a loss of the link (or an unplugged adapter) it\n"
@@ -38,6 +41,9 @@ const CliCommand kCommand{
                    "  --topic PREFIX            topic prefix (default termohigrometro/<id>)\n"
                    "  --ha-discovery            Home Assistant discovery configs under --ha-prefix P\n"
                    "                            (default homeassistant)\n"
+                   "  --metrics [HOST:]PORT     serve Prometheus metrics at http://HOST:PORT/metrics; HOST is\n"
+                   "                            127.0.0.1 unless given (0.0.0.0 or :: for every interface);\n"
+                   "                            PORT 0 takes a free port, told on standard error\n"
                    "  --record FILE             also record a data file as `record` does (--unit C|F)\n"
                    "  --json                    print the state JSON of every sample on standard output\n"
                    "Alarms:\n"
@@ -78,6 +84,37 @@ bool splitHostPort(const QString &text, QString *host, quint16 *port)
             return false;
         *port = quint16(n);
     }
+    return true;
+}
+
+// --metrics: "PORT", "HOST:PORT" or "[V6]:PORT", on the loopback unless a
+// host is given; a host name is looked up once, here.
+bool parseListenAddress(const QString &text, QHostAddress *address, quint16 *port)
+{
+    QString host = QStringLiteral("127.0.0.1"), p = text;
+    if (text.startsWith(QLatin1Char('['))) {
+        const qsizetype end = text.indexOf(QStringLiteral("]:"));
+        if (end < 0)
+            return false;
+        host = text.mid(1, end - 1);
+        p = text.mid(end + 2);
+    } else if (text.contains(QLatin1Char(':'))) {
+        host = text.section(QLatin1Char(':'), 0, -2);
+        p = text.section(QLatin1Char(':'), -1);
+        if (host.contains(QLatin1Char(':')))
+            return false; // a bare IPv6 address needs its brackets
+    }
+    bool ok = false;
+    const uint n = p.toUInt(&ok);
+    if (!ok || n > 65535 || p.isEmpty() || !p.front().isDigit() || host.isEmpty())
+        return false;
+    *port = quint16(n);
+    if (address->setAddress(host))
+        return true;
+    const QList<QHostAddress> found = QHostInfo::fromName(host).addresses();
+    if (found.isEmpty())
+        return false;
+    *address = found.first();
     return true;
 }
 
@@ -276,6 +313,7 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
     const QCommandLineOption topic(QStringLiteral("topic"), {}, QStringLiteral("PREFIX"));
     const QCommandLineOption haDiscovery(QStringLiteral("ha-discovery"));
     const QCommandLineOption haPrefix(QStringLiteral("ha-prefix"), {}, QStringLiteral("P"), kDefaultHaPrefix);
+    const QCommandLineOption metrics(QStringLiteral("metrics"), {}, QStringLiteral("[HOST:]PORT"));
     const QCommandLineOption record(QStringLiteral("record"), {}, QStringLiteral("FILE"));
     const QCommandLineOption unit(QStringLiteral("unit"), {}, QStringLiteral("C|F"), QStringLiteral("C"));
     const QCommandLineOption json(QStringLiteral("json"));
@@ -283,7 +321,7 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
     const QCommandLineOption alarmDelay(QStringLiteral("alarm-delay"), {}, QStringLiteral("N"), QStringLiteral("1"));
     const QCommandLineOption onAlarm(QStringLiteral("on-alarm"), {}, QStringLiteral("COMMAND"));
     parser.addOptions({interval, idOpt, mqtt, mqttUser, mqttPasswordFile, mqttPassword, mqttCa, mqttCert, mqttKey,
-                       topic, haDiscovery, haPrefix, record, unit, json, limitOpt, alarmDelay, onAlarm});
+                       topic, haDiscovery, haPrefix, metrics, record, unit, json, limitOpt, alarmDelay, onAlarm});
     if (const int code = linkcli::parse(parser, kCommand, args, err); code >= 0)
         return code;
     if (!parser.positionalArguments().isEmpty())
@@ -387,9 +425,31 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
             if (parser.isSet(*o))
                 return cliUsageError(err, kCommand, QStringLiteral("--%1 needs --mqtt").arg(o->names().first()));
     }
-    if (!mqttOptions && !parser.isSet(record) && !parser.isSet(json) && !limits.any())
+    if (!mqttOptions && !parser.isSet(metrics) && !parser.isSet(record) && !parser.isSet(json) && !limits.any())
         return cliUsageError(err, kCommand,
-                             QStringLiteral("nothing to feed: give --mqtt, --record, --json or --limit"));
+                             QStringLiteral("nothing to feed: give --mqtt, --metrics, --record, --json or --limit"));
+
+    // Listening before the instrument is opened: a port in use ends the run
+    // at once, not after the handshake.
+    std::unique_ptr<MetricsSink> metricsSink;
+    std::unique_ptr<MetricsServer> metricsServer;
+    if (parser.isSet(metrics)) {
+        QHostAddress address;
+        quint16 port = 0;
+        if (!parseListenAddress(parser.value(metrics), &address, &port))
+            return cliUsageError(err, kCommand,
+                                 QStringLiteral("--metrics takes PORT, HOST:PORT or [IPV6]:PORT (PORT 0 to 65535)"));
+        metricsSink = std::make_unique<MetricsSink>(id, limits);
+        metricsServer = std::make_unique<MetricsServer>([s = metricsSink.get()] { return s->text(); });
+        QString error;
+        if (!metricsServer->listen(address, port, &error)) {
+            err << "termohigrometro-cli monitor: cannot serve metrics on " << parser.value(metrics) << ": " << error
+                << "\n";
+            return cliexit::Failure;
+        }
+        err << "termohigrometro-cli monitor: metrics on " << metricsServer->url() << "\n";
+        err.flush();
+    }
 
     int code = 0;
     auto session = linkcli::open(parser, common, kCommand, err, &code);
@@ -418,14 +478,22 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
         auto sink = std::make_unique<MqttSink>(*mqttOptions);
         QObject::connect(sink.get(), &MqttSink::notice, say);
         sink->start();
+        if (metricsSink)
+            metricsSink->setPublisherStatus([mqtt = sink.get()] {
+                return PublisherStatus{mqtt->isConnected(), mqtt->queued(), mqtt->dropped()};
+            });
         sinks.add(std::move(sink));
     }
+    if (metricsSink)
+        sinks.add(std::move(metricsSink));
     if (!alarmCommand.isEmpty())
         sinks.add(std::make_unique<AlarmCommandSink>(id, alarmCommand, err));
 
     Monitor monitor(*session, sinks, every, *timeout, err);
     monitor.run();
     sinks.close();
+    // It reads a sink the set owns: gone before the set.
+    metricsServer.reset();
     return cliexit::Ok;
 }
 
