@@ -7,7 +7,9 @@
 #include <QJsonDocument>
 #include <QLocale>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 
 #include <csignal>
 
@@ -150,6 +152,10 @@ std::unique_ptr<Session> open(QCommandLineParser &parser, const Options &options
     if (!link || !link->OpenPort(&reason)) {
         err << "termohigrometro-cli: cannot open the port " << name << ": "
             << (reason.isEmpty() ? QStringLiteral("unknown reason") : reason) << "\n";
+        // Serial devices belong to the dialout group; a user outside it is the usual cause.
+        if (reason == QString::fromLocal8Bit(std::strerror(EACCES)))
+            err << "termohigrometro-cli: serial ports are open to the members of the dialout group: "
+                   "sudo usermod -aG dialout \"$USER\", then log in again\n";
         *code = cliexit::PortUnavailable;
         return nullptr;
     }

@@ -1,6 +1,7 @@
 #include "platform/SerialPortLink.h"
 
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #ifdef Q_OS_LINUX
 #include <sys/stat.h>
@@ -58,6 +59,10 @@ bool SerialPortLink::OpenPort(QString *error)
     ignored_.clear();
     pty_ = isPseudoTerminalPath(path_);
     port_.setPortName(path_);
+    // Refusals while opening are answered here, with the system's reason;
+    // the error handler would clear it before it could be read.
+    opening_ = true;
+    const auto openingDone = qScopeGuard([this] { opening_ = false; });
     if (!port_.open(QIODevice::ReadWrite)) {
         if (error)
             *error = port_.errorString();
@@ -70,6 +75,7 @@ bool SerialPortLink::OpenPort(QString *error)
                     applySetting(port_.setStopBits(QSerialPort::OneStop), "stop bits", error) &&
                     applySetting(port_.setFlowControl(QSerialPort::NoFlowControl), "flow control", error);
     if (!ok) {
+        port_.clearError();
         port_.close();
         return false;
     }
@@ -113,6 +119,8 @@ void SerialPortLink::ClearInput()
 
 void SerialPortLink::onError(QSerialPort::SerialPortError error)
 {
+    if (opening_)
+        return;
     switch (error) {
     case QSerialPort::NoError:
     case QSerialPort::OpenError: // reported by OpenPort itself

@@ -45,5 +45,6 @@ private:
     QString path_;
     bool pty_ = false;
     bool failed_ = false;
+    bool opening_ = false;
     QStringList ignored_;
 };

@@ -16,6 +16,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
+
 namespace {
 using Result = CliResult;
 
@@ -235,10 +240,6 @@ private slots:
         QCOMPARE(r.code, 3);
         QVERIFY(r.err.contains(QStringLiteral("did not answer")));
 
-        r = cli({"interval", "--port", "/dev/does-not-exist", "get"});
-        QCOMPARE(r.code, 4);
-        QVERIFY(r.err.contains(QStringLiteral("/dev/does-not-exist")));
-
         for (const QStringList &bad :
              {QStringList{"read"}, QStringList{"read", "--port", "x", "--count", "0"},
               QStringList{"interval", "--port", "x", "set", "abc"},
@@ -252,6 +253,39 @@ private slots:
         r = cli({"logger", "--help"});
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.startsWith(QStringLiteral("usage: termohigrometro-cli logger")));
+    }
+
+    // A port that does not open says why, in the system's words.
+    void portRefusals_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<int>("reason");
+        QTest::newRow("missing device") << QStringLiteral("/dev/does-not-exist") << ENOENT;
+        QTest::newRow("missing file") << QStringLiteral("/tmp/th-no-such-port") << ENOENT;
+        // A bare name is looked for among the devices.
+        QTest::newRow("relative name") << QStringLiteral("ttyTH-no-such-port") << ENOENT;
+        QTest::newRow("no permission") << QString() << EACCES;
+    }
+    void portRefusals()
+    {
+        QFETCH(QString, port);
+        QFETCH(int, reason);
+        QTemporaryDir dir;
+        if (port.isEmpty()) {
+            if (::geteuid() == 0)
+                QSKIP("permissions do not apply to root");
+            port = dir.filePath(QStringLiteral("ttyLocked"));
+            QFile f(port);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.close();
+            QVERIFY(f.setPermissions({}));
+        }
+        const Result r = cli({"read", "--port", port});
+        QCOMPARE(r.code, 4);
+        const QString said = r.err.section(QLatin1Char('\n'), 0, 0);
+        QCOMPARE(said, QStringLiteral("termohigrometro-cli: cannot open the port %1: %2")
+                           .arg(port, QString::fromLocal8Bit(std::strerror(reason))));
+        QCOMPARE(r.err.contains(QStringLiteral("dialout")), reason == EACCES);
     }
 
     void emulateCommand()

@@ -10,6 +10,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
 EmulatorOptions options()
 {
@@ -45,7 +48,12 @@ private slots:
         auto missing = createLink(QStringLiteral("/dev/does-not-exist"));
         QString error;
         QVERIFY(!missing->OpenPort(&error));
-        QVERIFY(!error.isEmpty());
+        QCOMPARE(error, QString::fromLocal8Bit(std::strerror(ENOENT)));
+        // The refusal leaves the link ready to be tried again, not failed for good.
+        QVERIFY(!missing->hasFailed());
+        error.clear();
+        QVERIFY(!missing->OpenPort(&error));
+        QCOMPARE(error, QString::fromLocal8Bit(std::strerror(ENOENT)));
     }
 
     void protocolOverThePseudoTerminal()
