@@ -502,7 +502,6 @@ private slots:
         d->GridC->addItem(QStringLiteral("1\t") + cLine(1));
         d->GridF->addItem(QStringLiteral("1\t") + fLine(1));
         click(d, "CF");
-        click(d, "Plot"); // does nothing
         click(d, "Print");
         QCOMPARE(t->printer->printedFiles().size(), 2);
         keepFile(t->printer->printedFiles().at(1), QStringLiteral("data-list-report.pdf"));

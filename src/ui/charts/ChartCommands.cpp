@@ -24,11 +24,11 @@ void closeLiveChart(App &app)
         app.liveChart->close();
 }
 
-void openFileChart(App &app)
+namespace {
+void openChartOf(App &app, const GridSource *grid)
 {
     SharedState &s = app.state();
     s.fileScale = ChartScale{};
-    const GridSource *grid = fileListGrid(app);
     // A grid without even its heading row counts as no records.
     s.FileRecordCount = grid ? std::max(0, grid->rowCount() - 1) : 0;
     s.PlotCount = s.FileRecordCount;
@@ -37,6 +37,19 @@ void openFileChart(App &app)
     if (auto *chart = qobject_cast<ChartWindow *>(app.fileChart.data()); chart && !chart->closed())
         chart->close();
     showFileChart(app);
+}
+} // namespace
+
+void openFileChart(App &app)
+{
+    plotSource(app) = PlotSource{};
+    openChartOf(app, fileListGrid(app));
+}
+
+void openListChart(App &app, QWidget *list, QWidget *grid, bool celsius)
+{
+    plotSource(app) = PlotSource{list, grid, celsius};
+    openChartOf(app, plotGrid(app));
 }
 
 } // namespace commands

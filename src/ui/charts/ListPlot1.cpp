@@ -20,6 +20,55 @@ constexpr qint64 kEventSliceMs = 40;
 constexpr double kBoxWidth = 404.36;
 } // namespace
 
+namespace {
+// The source lives with the App, so that every chart window of that App
+// (PlotRange closes one and opens the next) plots the same rows.
+class PlotSourceHolder : public QObject {
+public:
+    explicit PlotSourceHolder(QObject *parent) : QObject(parent) { setObjectName(QStringLiteral("PlotSource")); }
+    PlotSource source;
+};
+} // namespace
+
+PlotSource &plotSource(App &app)
+{
+    auto *holder = dynamic_cast<PlotSourceHolder *>(
+        app.findChild<QObject *>(QStringLiteral("PlotSource"), Qt::FindDirectChildrenOnly));
+    if (!holder)
+        holder = new PlotSourceHolder(&app);
+    return holder->source;
+}
+
+const GridSource *plotGrid(App &app)
+{
+    const PlotSource &source = plotSource(app);
+    if (!source.list)
+        return commands::fileListGrid(app);
+    return dynamic_cast<const GridSource *>(source.grid.data());
+}
+
+bool plotCelsius(App &app)
+{
+    const PlotSource &source = plotSource(app);
+    return source.list ? source.celsius : app.state().FileUnitCelsius;
+}
+
+void plotTexts(App &app, QString &name, QString &sector, QString &company)
+{
+    const PlotSource &source = plotSource(app);
+    if (!source.list) {
+        commands::fileListTexts(app, name, sector, company);
+        return;
+    }
+    auto text = [&](const char *box) {
+        const auto *edit = source.list->findChild<QLineEdit *>(QLatin1String(box));
+        return edit ? edit->text() : QString();
+    };
+    name = text("TxtName");
+    sector = text("TxtSector");
+    company = text("TxtCompany");
+}
+
 ListPlot1::ListPlot1(App &app, QWidget *parent)
     : ChartWindow(app, QStringLiteral("Gráfico - Plotar"), ChartPainter::fileChartFont(), parent)
 {
@@ -61,7 +110,7 @@ void ListPlot1::Form_Resize()
     s.fileGeometry = ComputeGeometry(surface.scaleWidth(), surface.scaleHeight());
     placeTextBlock(kBoxWidth);
     QString name, sector, company;
-    commands::fileListTexts(app(), name, sector, company);
+    plotTexts(app(), name, sector, company);
     TxtName->setText(name);
     TxtSector->setText(sector);
     TxtCompany->setText(company);
@@ -82,7 +131,7 @@ void ListPlot1::Timer1_Timer()
         return;
     const int generation = generation_;
     hold();
-    PlotFileGrid(*this, commands::fileListGrid(app()));
+    PlotFileGrid(*this, plotGrid(app()));
     // A resize during the plot drew a new frame and queued a new plot.
     if (!closed() && generation == generation_) {
         s.FilePlotPending = false;
@@ -137,7 +186,7 @@ void PlotFileGrid(ListPlot1 &chart, const GridSource *grid)
         slice.restart();
         return !chart.closed() && chart.generation_ == generation;
     };
-    PlotFileRecords(chart.surface(), s.fileGeometry, s.fileSweep, s.fileScale, s.FileUnitCelsius, records,
+    PlotFileRecords(chart.surface(), s.fileGeometry, s.fileSweep, s.fileScale, plotCelsius(app), records,
                     {s.PlotFrom, s.PlotTo, s.PlotCount}, paletteColor(s.GridColorIndex), GridOrder::Linear, progress);
     chart.surface().suspend();
     chart.canvas()->update();

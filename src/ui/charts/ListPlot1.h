@@ -2,7 +2,26 @@
 
 #include "ui/charts/ChartWindow.h"
 
+#include <QPointer>
+
 struct GridSource;
+
+// Where the file chart's rows come from: the file list's grid of the loaded
+// file's unit (the default), or a grid of another list window, in the unit
+// that grid was in when its "Plot" was clicked.
+struct PlotSource {
+    QPointer<QWidget> list; // null: the file list
+    QPointer<QWidget> grid; // a grid of `list` (a GridSource)
+    bool celsius = true;
+};
+
+// The source of the file chart of `app` (kept across the chart's reopening
+// by PlotRange).
+PlotSource &plotSource(App &app);
+// Its grid (null once its window is gone), unit and name, sector and company.
+const GridSource *plotGrid(App &app);
+bool plotCelsius(App &app);
+void plotTexts(App &app, QString &name, QString &sector, QString &company);
 
 // "Gráfico - Plotar": the records of the loaded data file, plotted half a
 // second after every frame redraw by PlotFileGrid.

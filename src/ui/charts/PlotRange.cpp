@@ -54,8 +54,8 @@ PlotRange::PlotRange(App &app, QWidget *parent) : ScaleDialog(app, QStringLitera
     grid->addWidget(SSFrame3, 0, 2);
     grid->addWidget(CmdOK, 1, 2, Qt::AlignRight);
 
-    // Opens on the unit of the loaded file.
-    (app.state().FileUnitCelsius ? COpt : FOpt)->setChecked(true);
+    // Opens on the unit of the plotted rows.
+    (plotCelsius(app) ? COpt : FOpt)->setChecked(true);
     setFixedSize(sizeHint());
 }
 

@@ -3,6 +3,7 @@
 #include <QString>
 
 class App;
+class QWidget;
 
 // Read access to a list grid's cells (row 0 is the heading row).
 struct GridSource {
@@ -34,6 +35,9 @@ void downloadMemory(App &app); // "Memory"
 void openLiveChart(App &app); // "Graph"
 void closeLiveChart(App &app);
 void openFileChart(App &app); // the file list's "Plot"
+// Another list's "Plot": the file chart of `grid`, one of `list`'s grids,
+// charted as a file of those rows in °C (`celsius`) or °F would be.
+void openListChart(App &app, QWidget *list, QWidget *grid, bool celsius);
 
 // ui/dialogs
 void sample(App &app);   // "Sample"

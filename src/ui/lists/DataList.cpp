@@ -61,8 +61,9 @@ void DataList::Toolbar1_ButtonClick(const QString &key)
     } else if (key == QLatin1String("CF")) {
         GridC->setVisible(GridC->isHidden());
         GridF->setVisible(GridF->isHidden());
+    } else if (key == QLatin1String("Plot")) {
+        commands::openListChart(app(), this, visibleGrid(), celsiusShown());
     }
-    // "Plot" does nothing here.
 }
 
 DataList *reopenDataList(App &app)
