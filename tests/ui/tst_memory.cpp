@@ -6,6 +6,8 @@
 #include "emulator/EmulatedLink.h"
 #include "ui/charts/ListPlot1.h"
 #include "ui/charts/PlotRange.h"
+#include "ui/charts/ListPlot1.h"
+#include "ui/charts/PlotRange.h"
 #include "ui/common/Commands.h"
 #include "ui/dialogs/DialogLink.h"
 #include "ui/lists/DataList.h"
@@ -16,10 +18,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLineEdit>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
@@ -246,6 +251,60 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(model().receivedLog().contains('S'), 10000);
         QCOMPARE(t->prompts->shown.size(), 3);
         QVERIFY(poll.isActive());
+    }
+
+    // "Plot" of a set draws what "Plot" of the same rows saved to a file
+    // draws, in the unit of the grid shown (°F here), with its name block.
+    void loggerSetChartsAsItsFile()
+    {
+        connectInstrument(true);
+        QVector<QPair<double, double>> values;
+        for (int i = 0; i < 40; ++i)
+            values.append({10.0 + (i * 7) % 23, 30.0 + (i * 11) % 50});
+        QVERIFY(model().addSet(QDateTime(QDate(2026, 12, 7), QTime(8, 0, 0)), 60, values));
+        commands::downloadMemory(app());
+        QVERIFY(memory());
+        clickSet(1);
+        DataList *d = dataList();
+        QVERIFY(d);
+        d->TxtName->setText(QStringLiteral("Câmara 2"));
+        d->button(QStringLiteral("CF"))->trigger();
+        const QString path = t->path(QStringLiteral("conjunto-f.dlf"));
+        t->prompts->answerFile(path);
+        d->button(QStringLiteral("Save"))->trigger();
+        QVERIFY(QFile::exists(path));
+
+        auto plotted = [this]() -> ListPlot1 * {
+            auto *chart = qobject_cast<ListPlot1 *>(app().fileChart.data());
+            if (!chart || !QTest::qWaitForWindowExposed(chart))
+                return nullptr;
+            QElapsedTimer waited;
+            waited.start();
+            while (state().FilePlotPending && waited.elapsed() < 20000)
+                QTest::qWait(20);
+            return state().FilePlotPending ? nullptr : chart;
+        };
+        d->button(QStringLiteral("Plot"))->trigger();
+        ListPlot1 *fromSet = plotted();
+        QVERIFY(fromSet);
+        QCOMPARE(state().FileRecordCount, 40);
+        QCOMPARE(fromSet->TxtName->text(), QStringLiteral("Câmara 2"));
+        const QImage setPicture = fromSet->image();
+        fromSet->Toolbar1_ButtonClick(QStringLiteral("Limit"));
+        auto *range = qobject_cast<PlotRange *>(app().plotRange.data());
+        QVERIFY(range && range->FOpt->isChecked());
+        range->close();
+        snapshot(fromSet, QStringLiteral("data-list-chart"));
+
+        t->prompts->answerFile(path);
+        commands::openDataFile(app());
+        QVERIFY(commands::fileListGrid(app()));
+        commands::openFileChart(app());
+        ListPlot1 *fromFile = plotted();
+        QVERIFY(fromFile && fromFile != fromSet);
+        QCOMPARE(fromFile->TxtName->text(), QStringLiteral("Câmara 2"));
+        QCOMPARE(fromFile->image().size(), setPicture.size());
+        QCOMPARE(fromFile->image(), setPicture);
     }
 
     // "Plot" of a set draws what "Plot" of the same rows saved to a file
