@@ -6,7 +6,9 @@
 // - 10 000 samples queued while the broker is away, and the time to deliver
 //   them after it returns;
 // - the broker killed (SIGKILL) and restarted 20 times under a running
-//   `monitor`: samples lost, out of order, delivered twice.
+//   `monitor`: samples lost, out of order, delivered twice;
+// - bursts of 1 000 scrapes of the metrics endpoint of a running `monitor`
+//   (no broker needed): their time, and whether a sample was missed meanwhile.
 #include "support/Mosquitto.h"
 
 #include "core/monitor/MqttPayload.h"
@@ -18,7 +20,12 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,6 +33,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <unistd.h>
 
 namespace {
@@ -291,11 +299,112 @@ void brokerKilled20Times()
                 restarts, run.nsecsElapsed() / 1e9, qsizetype(expected.size()), lost, outOfOrder, dup,
                 alive ? "running to the end" : "DIED");
 }
+
+// 1 000 GETs of `url`, `parallel` at a time; the time of each in ms, the
+// last body in *last, failures counted in *failed.
+QVector<double> scrapeBurst(QNetworkAccessManager &net, const QString &url, int parallel, QByteArray *last, int *failed)
+{
+    QVector<double> ms;
+    int started = 0, done = 0;
+    QEventLoop loop;
+    std::function<void()> next = [&] {
+        if (started >= 1000)
+            return;
+        ++started;
+        QElapsedTimer *t = new QElapsedTimer;
+        t->start();
+        QNetworkReply *r = net.get(QNetworkRequest(QUrl(url)));
+        QObject::connect(r, &QNetworkReply::finished, [&, r, t] {
+            ms.append(t->nsecsElapsed() / 1e6);
+            delete t;
+            if (r->error() != QNetworkReply::NoError)
+                ++*failed;
+            *last = r->readAll();
+            r->deleteLater();
+            if (++done == 1000)
+                loop.quit();
+            next();
+        });
+    };
+    for (int i = 0; i < parallel; ++i)
+        next();
+    loop.exec();
+    return ms;
+}
+
+void metricsScrapes()
+{
+    PtyHost host(instrument());
+    host.start();
+    QElapsedTimer clock;
+    clock.start();
+    StampedProcess monitor(
+        cli(), {"monitor", "--port", host.devicePath(), "--interval", "1", "--id", "s", "--metrics", "0", "--json"},
+        clock);
+    QByteArray err;
+    QString url;
+    (void)QTest::qWaitFor(
+        [&] {
+            err += monitor.errors();
+            url = QRegularExpression(QStringLiteral("metrics on (http://\\S+)"))
+                      .match(QString::fromUtf8(err))
+                      .captured(1);
+            return !url.isEmpty() && monitor.lines().size() >= 2;
+        },
+        30000);
+    if (url.isEmpty()) {
+        std::printf("metrics: no endpoint: %s\n", err.constData());
+        return;
+    }
+    QNetworkAccessManager net;
+    const double cpu0 = cpuSeconds(monitor.pid());
+    const qsizetype before = monitor.lines().size();
+    QElapsedTimer window;
+    window.start();
+    // Bursts until several sampling slots have passed under them.
+    int bursts = 0, failed = 0;
+    double slowest = 0;
+    QVector<double> all;
+    QByteArray last;
+    while (window.elapsed() < 6000) {
+        QElapsedTimer t;
+        t.start();
+        all += scrapeBurst(net, url, 4, &last, &failed);
+        slowest = qMax(slowest, t.nsecsElapsed() / 1e9);
+        ++bursts;
+    }
+    const double wall = window.nsecsElapsed() / 1e9;
+    const double cpu = cpuSeconds(monitor.pid()) - cpu0;
+    (void)QTest::qWaitFor([] { return false; }, 1500); // the JSON line of the last sample scraped
+    const qsizetype after = monitor.lines().size();
+    monitor.terminate();
+
+    // Missed: a slot without its sample (samples about 1 s apart), or a
+    // sample the endpoint did not count.
+    int gaps = 0;
+    QDateTime previous;
+    for (qsizetype i = before - 1; i < after; ++i) {
+        const QDateTime at = QDateTime::fromString(
+            QJsonDocument::fromJson(monitor.lines()[i].first).object().value("time").toString(), Qt::ISODate);
+        if (previous.isValid() && previous.secsTo(at) > 1)
+            ++gaps;
+        previous = at;
+    }
+    const QRegularExpression total(QStringLiteral("termohigrometro_samples_total\\{[^}]*\\} (\\d+)"));
+    const qint64 counted = total.match(QString::fromUtf8(last)).captured(1).toLongLong();
+    std::printf("metrics: %d bursts of 1000 scrapes (4 at a time) in %.2f s, slowest burst %.2f s (limit 5 s); "
+                "per scrape median %.2f ms, p99 %.2f ms; %d failed; monitor CPU %.2f s\n",
+                bursts, wall, slowest, percentile(all, 0.5), percentile(all, 0.99), failed, cpu);
+    std::printf("metrics: %lld samples during the scrapes, %d slots missed, last scrape counted %lld of %lld%s\n",
+                qsizetype(after - before), gaps, counted, qsizetype(after),
+                counted <= after && counted >= after - 2 ? "" : " (MISMATCH)");
+}
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    metricsScrapes();
     if (!haveProgram(QStringLiteral("/usr/sbin/mosquitto")) || !haveProgram(QStringLiteral("mosquitto_sub"))) {
         std::printf("mosquitto and mosquitto-clients are not installed: skipped\n");
         return 0;
