@@ -6,10 +6,7 @@
 #include "emulator/EmulatedLink.h"
 #include "ui/charts/ListPlot1.h"
 #include "ui/charts/PlotRange.h"
-#include "ui/charts/ListPlot1.h"
-#include "ui/charts/PlotRange.h"
 #include "ui/common/Commands.h"
-#include "ui/dialogs/DialogLink.h"
 #include "ui/lists/DataList.h"
 #include "ui/memory/FillPanel.h"
 #include "ui/memory/Memory.h"
@@ -18,13 +15,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLineEdit>
 #include <QProgressBar>
-#include <QRadioButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
@@ -214,97 +208,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!m, 10000);
         QVERIFY(!state().MemoryBusy);
         QVERIFY(poll.isActive());
-    }
-
-    void instrumentCommandsBesideTheLoggerWindow()
-    {
-        // While the dump is being read, a command or the clearing panel is
-        // refused with a word and sends nothing.
-        connectInstrument(true);
-        QVERIFY(model().addSet(QDateTime(QDate(2026, 12, 6), QTime(9, 0, 0)), 30, readings(400, 20.0, 40.0)));
-        model().clearReceivedLog();
-        bool tried = false;
-        QTimer during;
-        connect(&during, &QTimer::timeout, this, [&] {
-            if (tried || !dialoglink::memoryTransferRunning() || !memory())
-                return;
-            tried = true;
-            commands::manual(app());
-            commands::recStop(app());
-            memory()->MSize_Click();
-        });
-        during.start(5);
-        commands::downloadMemory(app());
-        during.stop();
-        QVERIFY(tried);
-        QVERIFY(memory());
-        QCOMPARE(t->prompts->messages(), QStringList(3, dialoglink::kMemoryTransfer));
-        for (const auto &shown : t->prompts->shown)
-            QCOMPARE(shown.title, texts::kTitle);
-        QVERIFY(!model().receivedLog().contains('S'));
-        QVERIFY(!model().receivedLog().contains('R'));
-        QCOMPARE(model().setCount(), 1);
-
-        // Once the sets are shown, the window open does not hold them back.
-        QVERIFY(state().MemoryBusy);
-        commands::manual(app());
-        QTRY_VERIFY_WITH_TIMEOUT(model().receivedLog().contains('S'), 10000);
-        QCOMPARE(t->prompts->shown.size(), 3);
-        QVERIFY(poll.isActive());
-    }
-
-    // "Plot" of a set draws what "Plot" of the same rows saved to a file
-    // draws, in the unit of the grid shown (°F here), with its name block.
-    void loggerSetChartsAsItsFile()
-    {
-        connectInstrument(true);
-        QVector<QPair<double, double>> values;
-        for (int i = 0; i < 40; ++i)
-            values.append({10.0 + (i * 7) % 23, 30.0 + (i * 11) % 50});
-        QVERIFY(model().addSet(QDateTime(QDate(2026, 12, 7), QTime(8, 0, 0)), 60, values));
-        commands::downloadMemory(app());
-        QVERIFY(memory());
-        clickSet(1);
-        DataList *d = dataList();
-        QVERIFY(d);
-        d->TxtName->setText(QStringLiteral("Câmara 2"));
-        d->button(QStringLiteral("CF"))->trigger();
-        const QString path = t->path(QStringLiteral("conjunto-f.dlf"));
-        t->prompts->answerFile(path);
-        d->button(QStringLiteral("Save"))->trigger();
-        QVERIFY(QFile::exists(path));
-
-        auto plotted = [this]() -> ListPlot1 * {
-            auto *chart = qobject_cast<ListPlot1 *>(app().fileChart.data());
-            if (!chart || !QTest::qWaitForWindowExposed(chart))
-                return nullptr;
-            QElapsedTimer waited;
-            waited.start();
-            while (state().FilePlotPending && waited.elapsed() < 20000)
-                QTest::qWait(20);
-            return state().FilePlotPending ? nullptr : chart;
-        };
-        d->button(QStringLiteral("Plot"))->trigger();
-        ListPlot1 *fromSet = plotted();
-        QVERIFY(fromSet);
-        QCOMPARE(state().FileRecordCount, 40);
-        QCOMPARE(fromSet->TxtName->text(), QStringLiteral("Câmara 2"));
-        const QImage setPicture = fromSet->image();
-        fromSet->Toolbar1_ButtonClick(QStringLiteral("Limit"));
-        auto *range = qobject_cast<PlotRange *>(app().plotRange.data());
-        QVERIFY(range && range->FOpt->isChecked());
-        range->close();
-        snapshot(fromSet, QStringLiteral("data-list-chart"));
-
-        t->prompts->answerFile(path);
-        commands::openDataFile(app());
-        QVERIFY(commands::fileListGrid(app()));
-        commands::openFileChart(app());
-        ListPlot1 *fromFile = plotted();
-        QVERIFY(fromFile && fromFile != fromSet);
-        QCOMPARE(fromFile->TxtName->text(), QStringLiteral("Câmara 2"));
-        QCOMPARE(fromFile->image().size(), setPicture.size());
-        QCOMPARE(fromFile->image(), setPicture);
     }
 
     // "Plot" of a set draws what "Plot" of the same rows saved to a file
