@@ -160,13 +160,16 @@ private slots:
         QCOMPARE(monitor.exitCode(), 0);
     }
 
+    // Also the figures of an MQTT broker that cannot be reached.
     void scrapedByPrometheus()
     {
         if (!haveProgram(QStringLiteral("prometheus")))
             QSKIP("prometheus is not installed");
         PtyHost host(monitoredInstrument());
         QVERIFY(host.start());
-        MonitorRun monitor({"--port", host.devicePath(), "--interval", "1", "--id", "p", "--metrics", "0"});
+        const QString nobody = QStringLiteral("127.0.0.1:%1").arg(ServerProcess::freePort());
+        MonitorRun monitor(
+            {"--port", host.devicePath(), "--interval", "1", "--id", "p", "--metrics", "0", "--mqtt", nobody});
         const QString url = metricsUrl(monitor);
         QVERIFY2(!url.isEmpty(), qPrintable(monitor.err()));
 
@@ -190,6 +193,14 @@ private slots:
         QCOMPARE(result.size(), 1);
         QCOMPARE(result[0].toObject()["value"][1].toString(), QStringLiteral("25"));
         prometheus.stop();
+
+        const QMap<QString, QString> s = series(request(url).body);
+        const QString p = QStringLiteral("{instrument=\"p\"}");
+        QCOMPARE(s.value("mqtt_connected" + p), QStringLiteral("0"));
+        QVERIFY(s.value("samples_total" + p).toInt() > 0);
+        // Every sample waits for the broker.
+        QCOMPARE(s.value("mqtt_queued_messages" + p), s.value("samples_total" + p));
+        QCOMPARE(s.value("mqtt_dropped_messages_total" + p), QStringLiteral("0"));
         QVERIFY(monitor.terminate());
     }
 
