@@ -95,6 +95,8 @@ std::optional<QStringList> AlarmCommandSink::splitCommand(const QString &text)
 QProcessEnvironment AlarmCommandSink::environmentFor(const QString &id, const AlarmEvent &e)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // The broker's password is this process's alone, not every alarm script's.
+    env.remove(QStringLiteral("TH_MQTT_PASSWORD"));
     env.insert(QStringLiteral("TH_ID"), id);
     env.insert(QStringLiteral("TH_QUANTITY"), quantityKey(e.quantity));
     env.insert(QStringLiteral("TH_STATE"), alarmStateKey(e.state));
