@@ -3,6 +3,7 @@
 // window uses (and, for comparison, with the grid redrawn at every record).
 #include "core/charts/ChartDrawing.h"
 #include "core/charts/ChartLogic.h"
+#include "platform/PlatformChatter.h"
 #include "render/ChartPainter.h"
 
 #include <QElapsedTimer>
@@ -70,6 +71,7 @@ Cost plotCost(const QVector<QStringList> &rows, GridOrder order, int runs)
 
 int main(int argc, char **argv)
 {
+    quietPlatformChatter();
     QGuiApplication app(argc, argv);
     QTextStream out(stdout);
     const QVector<QStringList> big = makeRows(48000);

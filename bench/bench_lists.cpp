@@ -6,6 +6,7 @@
 #include "core/state/SharedState.h"
 #include "emulator/InstrumentModel.h"
 #include "platform/EventPause.h"
+#include "platform/PlatformChatter.h"
 #include "platform/PrintService.h"
 #include "platform/Prompts.h"
 #include "ui/common/App.h"
@@ -88,6 +89,7 @@ void closeAll()
 
 int main(int argc, char **argv)
 {
+    quietPlatformChatter();
     QApplication qapp(argc, argv);
     QTextStream out(stdout);
     QTemporaryDir dir;

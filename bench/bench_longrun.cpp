@@ -8,6 +8,7 @@
 // record across the 48 000-record file splits and every row of the list's
 // automatic dumps.
 #include "../tests/support/LongRun.h"
+#include "platform/PlatformChatter.h"
 
 #include <QApplication>
 
@@ -15,6 +16,7 @@
 
 int main(int argc, char **argv)
 {
+    quietPlatformChatter();
     QApplication qapp(argc, argv);
     LongRunOptions o;
     o.samples = argc > 1 ? QByteArray(argv[1]).toInt() : 104000; // 28.9 hours

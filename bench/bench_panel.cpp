@@ -3,6 +3,7 @@
 #include "core/state/SharedState.h"
 #include "emulator/EmulatedLink.h"
 #include "platform/EventPause.h"
+#include "platform/PlatformChatter.h"
 #include "platform/Prompts.h"
 #include "ui/common/App.h"
 #include "ui/panel/Panel.h"
@@ -36,6 +37,7 @@ void runFor(int ms)
 
 int main(int argc, char **argv)
 {
+    quietPlatformChatter();
     QApplication qapp(argc, argv);
     const int seconds =
         qEnvironmentVariableIsSet("TH_BENCH_SECONDS") ? qEnvironmentVariableIntValue("TH_BENCH_SECONDS") : 60;

@@ -1,4 +1,5 @@
 #include "cli/Cli.h"
+#include "platform/PlatformChatter.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -53,6 +54,7 @@ int main(int argc, char **argv)
         gui = gui || (argc > 1 && c.needsGui && c.name == QString::fromLocal8Bit(argv[1]));
     if (gui)
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    quietPlatformChatter();
     std::unique_ptr<QCoreApplication> application =
         gui ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication &app = *application;

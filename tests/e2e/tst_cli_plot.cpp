@@ -135,6 +135,24 @@ private slots:
         QCOMPARE(cli({data, QStringLiteral("-o"), png, QStringLiteral("--from"), QStringLiteral("1")}).code, 2);
     }
 
+    // A first run on a bare machine (no runtime folder, no display) says
+    // nothing on stderr when all goes well.
+    void drawingCommandsAreQuiet()
+    {
+        QTemporaryDir dir;
+        const QString data = write(dir, QStringLiteral("ten.dlf"), tenRecords());
+        QProcessEnvironment env = environmentWithoutDisplay();
+        env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        for (const QStringList &args :
+             {QStringList{QStringLiteral("plot"), data, QStringLiteral("-o"), dir.filePath(QStringLiteral("c.png"))},
+              QStringList{QStringLiteral("report"), data, QStringLiteral("-o"), dir.filePath(QStringLiteral("r.pdf"))},
+              QStringList{QStringLiteral("stats"), data}}) {
+            const Result r = runCli(args, 60000, env);
+            QCOMPARE(r.code, 0);
+            QVERIFY2(r.err.isEmpty(), qPrintable(args.first() + QStringLiteral(": ") + r.err));
+        }
+    }
+
     void refusals()
     {
         QTemporaryDir dir;
