@@ -5,6 +5,7 @@
 #include "platform/PrintService.h"
 #include "platform/Prompts.h"
 #include "ui/common/App.h"
+#include "ui/monitor/PanelSettings.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -55,6 +56,8 @@ struct TestApp {
         s.pause = std::move(pa);
         app = std::make_unique<App>(std::move(s));
         app->setAutoDumpFolder(dir.filePath(QStringLiteral("dumps")));
+        // The panel's lasting settings never come from the user's own file.
+        PanelSettings::setFile(dir.filePath(QStringLiteral("painel.ini")));
     }
 
     QString path(const QString &name) const { return dir.filePath(name); }

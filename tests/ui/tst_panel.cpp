@@ -54,7 +54,12 @@ private slots:
                                   "Nome, Setor, Empresa"};
         const QList<int> images = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15};
         const QList<QAction *> b = buttons(p);
-        QCOMPARE(b.size(), 13);
+        // The instrument's thirteen, then the panel's alarm limits and monitoring.
+        QCOMPARE(b.size(), 15);
+        QCOMPARE(b[13]->data().toString(), QStringLiteral("Alarms"));
+        QCOMPARE(b[13]->toolTip(), QStringLiteral("Limites de alarme"));
+        QCOMPARE(b[14]->data().toString(), QStringLiteral("Monitoring"));
+        QCOMPARE(b[14]->toolTip(), QStringLiteral("Monitoramento"));
         for (int i = 0; i < 13; ++i) {
             QCOMPARE(b[i]->data().toString(), keys[i]);
             QCOMPARE(b[i]->toolTip(), tips[i]);

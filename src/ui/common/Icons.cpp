@@ -338,6 +338,38 @@ const QHash<QString, Draw> &drawings()
              p.drawPolyline(QPolygonF({{5.8, 6.2}, {8, 4}, {10.2, 6.2}}));
              p.drawPolyline(QPolygonF({{5.8, 9.8}, {8, 12}, {10.2, 9.8}}));
          }},
+        {QStringLiteral("Alarm"),
+         [](QPainter &p) {
+             // A bell between a high and a low bound: the alarm limits.
+             p.setPen(pen(kRed, 1.3));
+             p.drawLine(QPointF(1, 1.5), QPointF(15, 1.5));
+             p.drawLine(QPointF(1, 14.5), QPointF(15, 14.5));
+             QPainterPath bell;
+             bell.moveTo(3.5, 11.5);
+             bell.cubicTo(5, 10, 4.5, 4, 8, 3.8);
+             bell.cubicTo(11.5, 4, 11, 10, 12.5, 11.5);
+             bell.closeSubpath();
+             p.setPen(pen(kInk, 0.9));
+             p.setBrush(kYellow);
+             p.drawPath(bell);
+             p.setBrush(kInk);
+             p.drawEllipse(QPointF(8, 12.4), 1.1, 1.1);
+         }},
+        {QStringLiteral("Monitoring"),
+         [](QPainter &p) {
+             // An antenna sending its waves to the lab's monitoring.
+             p.setBrush(Qt::NoBrush);
+             p.setPen(pen(kBlue, 1.2));
+             p.drawArc(QRectF(4.5, 1.5, 7, 7), 30 * 16, 120 * 16);
+             p.drawArc(QRectF(2, -1, 12, 12), 35 * 16, 110 * 16);
+             p.setPen(pen(kInk, 1.2));
+             p.drawLine(QPointF(8, 6), QPointF(4.5, 14.5));
+             p.drawLine(QPointF(8, 6), QPointF(11.5, 14.5));
+             p.drawLine(QPointF(5.8, 11.3), QPointF(10.2, 11.3));
+             p.setPen(pen(kGreen, 0.8));
+             p.setBrush(kGreen);
+             p.drawEllipse(QPointF(8, 5), 1.5, 1.5);
+         }},
     };
     return table;
 }
@@ -410,12 +442,13 @@ QIcon toolbarIcon(const QString &key)
 
 QStringList toolbarIconKeys()
 {
-    return {QStringLiteral("Save"),    QStringLiteral("Open"),    QStringLiteral("List"),
-            QStringLiteral("Graph"),   QStringLiteral("Sample"),  QStringLiteral("CF"),
-            QStringLiteral("RecStop"), QStringLiteral("Manual"),  QStringLiteral("PowerOff"),
-            QStringLiteral("Memory"),  QStringLiteral("SetTime"), QStringLiteral("Offset"),
-            QStringLiteral("AddText"), QStringLiteral("Stop"),    QStringLiteral("RecStopActive"),
-            QStringLiteral("Print"),   QStringLiteral("Plot"),    QStringLiteral("Limit")};
+    return {QStringLiteral("Save"),    QStringLiteral("Open"),      QStringLiteral("List"),
+            QStringLiteral("Graph"),   QStringLiteral("Sample"),    QStringLiteral("CF"),
+            QStringLiteral("RecStop"), QStringLiteral("Manual"),    QStringLiteral("PowerOff"),
+            QStringLiteral("Memory"),  QStringLiteral("SetTime"),   QStringLiteral("Offset"),
+            QStringLiteral("AddText"), QStringLiteral("Stop"),      QStringLiteral("RecStopActive"),
+            QStringLiteral("Print"),   QStringLiteral("Plot"),      QStringLiteral("Limit"),
+            QStringLiteral("Alarm"),   QStringLiteral("Monitoring")};
 }
 
 QString toolbarPictureKey(int index)

@@ -14,7 +14,8 @@
 //   "SetTime" (clock face), "Offset" (±), "AddText" (name card),
 //   "Stop" (floppy with a stop square: a PC run is recording),
 //   "RecStopActive" (instrument with a stop square: it is logging),
-//   "Print" (printer), "Plot" (chart with a pen), "Limit" (scale bounds).
+//   "Print" (printer), "Plot" (chart with a pen), "Limit" (scale bounds),
+//   "Alarm" (bell between two bounds), "Monitoring" (antenna with waves).
 // An unknown key gives a neutral question-mark picture.
 QIcon toolbarIcon(const QString &key);
 

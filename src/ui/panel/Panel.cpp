@@ -130,6 +130,8 @@ Panel::Panel(App &app, QWidget *parent) : QMainWindow(parent), app_(app), record
     blinkTimer_ = new QTimer(this);
     blinkTimer_->setInterval(200);
     connect(blinkTimer_, &QTimer::timeout, this, &Panel::blinkStep);
+    monitor_ = new PanelMonitor(app_, this);
+    connect(monitor_, &PanelMonitor::alarmsChanged, this, &Panel::showAlarms);
 
     for (int i = 1; i <= 15; ++i)
         ImageList1 << toolbarPicture(i);
@@ -184,6 +186,17 @@ void Panel::buildToolbar()
         if (key == QLatin1String("Graph") || key == QLatin1String("CF") || key == QLatin1String("PowerOff") ||
             key == QLatin1String("Offset"))
             Toolbar1->addSeparator();
+    }
+    // The panel's own watch over the readings, after the instrument's buttons.
+    Toolbar1->addSeparator();
+    for (const auto &[key, tip] :
+         {std::pair{"Alarms", "Limites de alarme"}, std::pair{"Monitoring", "Monitoramento"}}) {
+        QAction *a = Toolbar1->addAction(QString::fromUtf8(tip));
+        a->setObjectName(QString::fromLatin1(key));
+        a->setData(QString::fromLatin1(key));
+        a->setToolTip(QString::fromUtf8(tip));
+        a->setIcon(toolbarIcon(QLatin1String(key) == QLatin1String("Alarms") ? QStringLiteral("Alarm")
+                                                                             : QStringLiteral("Monitoring")));
     }
     Toolbar1->toggleViewAction()->setVisible(false);
     connect(Toolbar1, &QToolBar::actionTriggered, this, &Panel::Toolbar1_ButtonClick);
@@ -300,6 +313,8 @@ void Panel::buildDisplay()
     units->setContentsMargins(0, unitTop, 0, 0);
     units->addWidget(ImaC);
     units->addWidget(ImaF);
+    LblTempAlarm = badge(QStringLiteral("LblTempAlarm"), QString(), QStringLiteral("#c62828"), Shape1);
+    units->addWidget(LblTempAlarm);
     units->addStretch(1);
 
     auto *tempRow = new QHBoxLayout;
@@ -349,6 +364,10 @@ void Panel::buildDisplay()
     grid->addWidget(UnitRH, 4, 0);
     grid->addWidget(UnitDew, 4, 1);
     grid->addWidget(Label1, 4, 2);
+    LblRHAlarm = badge(QStringLiteral("LblRHAlarm"), QString(), QStringLiteral("#c62828"), Shape1);
+    LblDewAlarm = badge(QStringLiteral("LblDewAlarm"), QString(), QStringLiteral("#c62828"), Shape1);
+    grid->addWidget(LblRHAlarm, 5, 0, Qt::AlignCenter);
+    grid->addWidget(LblDewAlarm, 5, 1, Qt::AlignCenter);
 
     // PC recording: indicator, counter, file.
     auto *rec = new QHBoxLayout;
@@ -443,10 +462,36 @@ QString Panel::portCaption() const
 // are not taken for fresh ones.
 void Panel::showValuesStale(bool stale)
 {
-    const QString style = stale ? QStringLiteral("color: #9aa5b1;") : QStringLiteral("color: #12263f;");
-    for (QLabel *l : {LblTemperature, LblRH, LblDew, LblWet}) {
-        if (l->styleSheet() != style)
-            l->setStyleSheet(style);
+    valuesStale_ = stale;
+    showAlarms();
+}
+
+// A value outside its limits is red with its state beside it; while the link
+// is lost the values are stale and the alarms wait for the next sample.
+void Panel::showAlarms()
+{
+    const QString grey = QStringLiteral("color: #9aa5b1;");
+    const QString normal = QStringLiteral("color: #12263f;");
+    const QString red = QStringLiteral("color: #c62828;");
+    const struct {
+        QLabel *value;
+        QLabel *badge;
+        Quantity q;
+    } shown[] = {{LblTemperature, LblTempAlarm, Quantity::Temperature},
+                 {LblRH, LblRHAlarm, Quantity::Humidity},
+                 {LblDew, LblDewAlarm, Quantity::DewPoint},
+                 {LblWet, nullptr, Quantity::WetBulb}};
+    for (const auto &v : shown) {
+        const AlarmState st = valuesStale_ || !v.badge ? AlarmState::Ok : monitor_->state(v.q);
+        const QString style = valuesStale_ ? grey : st != AlarmState::Ok ? red : normal;
+        if (v.value->styleSheet() != style)
+            v.value->setStyleSheet(style);
+        if (v.badge) {
+            setTextIfChanged(v.badge, st == AlarmState::High  ? QStringLiteral("ALTA")
+                                      : st == AlarmState::Low ? QStringLiteral("BAIXA")
+                                                              : QString());
+            v.badge->setVisible(st != AlarmState::Ok);
+        }
     }
 }
 
@@ -484,6 +529,7 @@ bool Panel::Form_Load()
 
     s.applyPanelLoadDefaults(app_.clock().now());
     linkDown_ = true;
+    monitor_->start();
     Timer1->start();
     Timer2->start();
     return true;
@@ -506,6 +552,7 @@ void Panel::Form_Unload()
     blinking_ = false;
     if (recorder_.running())
         recorder_.stop();
+    monitor_->close();
     // Sequences waiting inside a handler give up instead of spinning on a
     // finished event loop.
     if (auto *pause = dynamic_cast<EventPause *>(&app_.pause()))
@@ -569,8 +616,10 @@ void Panel::Timer1_Timer()
     Reading &r = s.reading;
     decodeFrame(r, *frame);
     ++frames_;
-    if (linkDown_)
+    if (linkDown_) {
         showValuesStale(false);
+        monitor_->linkChanged(true);
+    }
     linkDown_ = false;
     app_.pause().processEvents();
     if (unloaded_)
@@ -622,6 +671,7 @@ void Panel::NoDataRoutine()
     if (unloaded_)
         return;
     linkDown_ = true;
+    monitor_->linkChanged(false);
     showNoCommunication();
     SharedState &s = app_.state();
     if (s.ChartOpen)
@@ -715,8 +765,13 @@ void Panel::Timer2_Timer()
     SharedState &s = app_.state();
     if (!sampleTickDue(s))
         return;
-    const SampleLines lines = buildSampleLines(s.reading, app_.clock().now());
+    const QDateTime now = app_.clock().now();
+    const SampleLines lines = buildSampleLines(s.reading, now);
     s.SampleTime = lines.time;
+    // Alarms and publication watch every sample of a fresh reading, whether
+    // or not anything records or lists it.
+    if (!linkDown_)
+        monitor_->sample(s.reading, now);
     if (s.PcRecording) {
         // A reading kept from before a loss of the link is not a sample.
         if (!linkDown_) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/files/Recording.h"
+#include "ui/monitor/PanelMonitor.h"
 
 #include <QElapsedTimer>
 #include <QFrame>
@@ -51,6 +52,8 @@ public:
     PcRecorder &recorder() { return recorder_; }
     // Good frames decoded since the window loaded.
     quint64 framesDecoded() const { return frames_; }
+    // Alarms and publication of the PC samples.
+    PanelMonitor *monitor() const { return monitor_; }
 
     // Controls, named as the window's design names them.
     QToolBar *Toolbar1 = nullptr;
@@ -77,6 +80,10 @@ public:
     QLabel *LblTemperature = nullptr;
     QLabel *MeterName = nullptr;
     QFrame *Shape1 = nullptr;
+    // "ALTA" / "BAIXA" beside a value outside its alarm limits.
+    QLabel *LblTempAlarm = nullptr;
+    QLabel *LblRHAlarm = nullptr;
+    QLabel *LblDewAlarm = nullptr;
 
 public slots:
     // Opens the port and starts polling; false after "Dispositivo não
@@ -103,6 +110,7 @@ private:
     void showPortCaption();
     void showNoCommunication();
     void showValuesStale(bool stale);
+    void showAlarms();
     void blinkStep();
     bool resynchronise();
     bool portGone() const;
@@ -118,6 +126,8 @@ private:
 
     App &app_;
     PcRecorder recorder_;
+    PanelMonitor *monitor_ = nullptr;
+    bool valuesStale_ = false;
     QTimer *blinkTimer_ = nullptr;
     QElapsedTimer reopenClock_;
     quint64 frames_ = 0;

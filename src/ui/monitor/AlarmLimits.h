@@ -1,0 +1,61 @@
+#pragma once
+
+#include "core/stats/Limits.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class App;
+class PanelMonitor;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+// "Limites de alarme": optional low and high bounds of temperature and dew
+// point (in the displayed unit) and of humidity, the delay in samples and
+// the sound. Nothing is stored until every box holds a valid value.
+class AlarmLimits : public QWidget {
+    Q_OBJECT
+public:
+    AlarmLimits(App &app, PanelMonitor &monitor, QWidget *parent = nullptr);
+
+    QLineEdit *TxtTempLow = nullptr, *TxtTempHigh = nullptr;
+    QLineEdit *TxtRHLow = nullptr, *TxtRHHigh = nullptr;
+    QLineEdit *TxtDewLow = nullptr, *TxtDewHigh = nullptr;
+    QLineEdit *TxtDelay = nullptr;
+    QCheckBox *ChkSound = nullptr;
+    QPushButton *CmdOK = nullptr;
+    QPushButton *CmdCancel = nullptr;
+    QPushButton *CmdAlarms = nullptr;
+    QPointer<QWidget> logWindow;
+
+    bool celsius() const { return celsius_; }
+
+public slots:
+    // Checks every box, then stores and closes; a message and nothing stored otherwise.
+    void CmdOK_Click();
+    void CmdAlarms_Click();
+
+private:
+    void fill();
+    bool readBound(QLineEdit *box, Quantity q, const QString &which, std::optional<double> *out);
+
+    App &app_;
+    PanelMonitor &monitor_;
+    bool celsius_ = true; // the unit of the temperature boxes, fixed at opening
+};
+
+// "Alarmes": the alarm log of the current run, growing while it is open.
+class AlarmLogView : public QWidget {
+    Q_OBJECT
+public:
+    AlarmLogView(PanelMonitor &monitor, QWidget *parent = nullptr);
+    QPlainTextEdit *TxtAlarmLog = nullptr;
+    QLabel *LblLogFile = nullptr;
+
+private:
+    void refresh();
+    PanelMonitor &monitor_;
+};

@@ -1,0 +1,107 @@
+#include "ui/monitor/AlarmLog.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <cmath>
+
+QString quantityName(Quantity q)
+{
+    switch (q) {
+    case Quantity::Temperature: return QStringLiteral("temperatura");
+    case Quantity::Humidity: return QStringLiteral("umidade");
+    case Quantity::DewPoint: return QStringLiteral("orvalho");
+    case Quantity::WetBulb: return QStringLiteral("bulbo úmido");
+    }
+    return {};
+}
+
+QString alarmStateText(AlarmState s)
+{
+    switch (s) {
+    case AlarmState::High: return QStringLiteral("ALTA");
+    case AlarmState::Low: return QStringLiteral("BAIXA");
+    case AlarmState::Ok: break;
+    }
+    return QStringLiteral("normal");
+}
+
+double displayedValue(Quantity q, double v, bool celsius)
+{
+    return q == Quantity::Humidity || celsius ? v : v * 1.8 + 32;
+}
+
+double storedValue(Quantity q, double v, bool celsius)
+{
+    return q == Quantity::Humidity || celsius ? v : (v - 32) / 1.8;
+}
+
+QString unitText(Quantity q, bool celsius)
+{
+    if (q == Quantity::Humidity)
+        return QStringLiteral("%");
+    return celsius ? QStringLiteral("°C") : QStringLiteral("°F");
+}
+
+namespace {
+// At most two decimals, without trailing zeros: a bound typed as 86 in °F
+// and kept in °C comes back as 86.
+QString shortNumber(double v)
+{
+    const double r = std::round(v * 100) / 100;
+    return QString::number(r == 0 ? 0.0 : r, 'f', 2).remove(QRegularExpression(QStringLiteral("\\.?0+$")));
+}
+} // namespace
+
+AlarmLog::AlarmLog(const QString &path, std::function<bool()> celsius, std::function<void(const QString &)> report)
+    : file_(path), celsius_(std::move(celsius)), report_(std::move(report))
+{
+    state_.fill(AlarmState::Ok);
+}
+
+QString AlarmLog::line(const AlarmEvent &e, AlarmState before, bool celsius)
+{
+    const AlarmState crossed = e.state != AlarmState::Ok ? e.state : before;
+    const std::optional<double> &limit = crossed == AlarmState::Low ? e.bounds.low : e.bounds.high;
+    const QString value = e.value ? QString::number(displayedValue(e.quantity, *e.value, celsius), 'f', 1) : QString();
+    const QString bound = limit ? shortNumber(displayedValue(e.quantity, *limit, celsius)) : QString();
+    return QStringList{isoTimeWithOffset(e.time),    quantityName(e.quantity), alarmStateText(e.state), value, bound,
+                       unitText(e.quantity, celsius)}
+        .join(QLatin1Char(','));
+}
+
+bool AlarmLog::ensureOpen()
+{
+    if (file_.isOpen())
+        return true;
+    QDir().mkpath(QFileInfo(file_.fileName()).absolutePath());
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+        return false;
+    if (file_.size() == 0 && (file_.write(kHeading.toUtf8() + '\n') < 0 || !file_.flush())) {
+        file_.close();
+        return false;
+    }
+    return true;
+}
+
+void AlarmLog::onAlarm(const AlarmEvent &event)
+{
+    AlarmState &before = state_[size_t(event.quantity)];
+    const QString text = line(event, before, celsius_ ? celsius_() : true);
+    before = event.state;
+    lines_ << text;
+    const bool written = ensureOpen() && file_.write(text.toUtf8() + '\n') >= 0 && file_.flush();
+    if (written) {
+        reported_ = false;
+        return;
+    }
+    const QString why = file_.errorString();
+    file_.close();
+    if (!reported_ && report_) {
+        reported_ = true;
+        report_(QStringLiteral("Não foi possível gravar o registro de alarmes em\n%1\n%2\n\n"
+                               "Os alarmes continuam na tela.")
+                    .arg(QDir::toNativeSeparators(file_.fileName()), why));
+    }
+}

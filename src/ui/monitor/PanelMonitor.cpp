@@ -1,0 +1,318 @@
+#include "ui/monitor/PanelMonitor.h"
+
+#include "core/monitor/MqttPayload.h"
+#include "net/MqttSink.h"
+#include "ui/common/App.h"
+#include "ui/monitor/AlarmLimits.h"
+#include "ui/monitor/AlarmLog.h"
+#include "ui/monitor/Monitoring.h"
+
+#include <QApplication>
+#include <QInputDialog>
+
+#include <qt6keychain/keychain.h>
+
+namespace {
+const QString kKeyringService = QStringLiteral("termohigrometro");
+
+std::optional<QString> askPassword(QWidget *parent, const QString &text)
+{
+    bool ok = false;
+    const QString pw = QInputDialog::getText(parent, texts::kTitle, text, QLineEdit::Password, QString(), &ok);
+    if (!ok)
+        return std::nullopt;
+    return pw;
+}
+} // namespace
+
+PanelMonitor::PanelMonitor(App &app, QObject *parent) : QObject(parent), app_(app)
+{
+    beeper_ = [] { QApplication::beep(); };
+    prompt_ = [this](const QString &text) { return askPassword(app_.mainWindow(), text); };
+    sinks_ = std::make_unique<SinkSet>();
+}
+
+PanelMonitor::~PanelMonitor()
+{
+    close();
+    delete limitsWindow;
+    delete monitoringWindow;
+}
+
+void PanelMonitor::start()
+{
+    QString problem;
+    settings_ = PanelSettings::load(&problem);
+    if (!problem.isEmpty())
+        app_.showError(problem);
+    log_ = std::make_unique<AlarmLog>(
+        app_.autoDumpFolder() + QStringLiteral("/alarmes.csv"), [this] { return app_.state().CelsiusDisplay; },
+        [this](const QString &text) { app_.showError(text); });
+    sinks_ = std::make_unique<SinkSet>(AlarmMonitor(settings_.limits, settings_.delay));
+    sinks_->add(log_.get());
+    if (settings_.publish.enabled)
+        startWithPasswordFromKeyring();
+}
+
+QString PanelMonitor::instrumentId() const
+{
+    if (!settings_.publish.id.isEmpty())
+        return settings_.publish.id;
+    const SharedState &s = app_.state();
+    const QString port = s.PortName.isEmpty() ? QStringLiteral("COM%1").arg(s.ComPort) : s.PortName;
+    return instrumentIdFromPort(port);
+}
+
+QString PanelMonitor::keyringKey() const
+{
+    const PublishOptions &p = settings_.publish;
+    return QStringLiteral("mqtt/%1@%2:%3").arg(p.user, p.host).arg(p.port);
+}
+
+void PanelMonitor::startWithPasswordFromKeyring()
+{
+    const int generation = ++generation_;
+    awaitingPassword_ = false;
+    if (settings_.publish.user.isEmpty()) {
+        rebuild(std::nullopt);
+        return;
+    }
+    if (sessionPassword_) {
+        rebuild(sessionPassword_);
+        return;
+    }
+    // Until the keyring answers nothing is published under the new options:
+    // a first attempt without the password would only be refused.
+    awaitingPassword_ = true;
+    rebuild(std::nullopt);
+    auto *job = new QKeychain::ReadPasswordJob(kKeyringService, this);
+    job->setAutoDelete(true);
+    job->setInsecureFallback(false);
+    job->setKey(keyringKey());
+    connect(job, &QKeychain::Job::finished, this, [this, job, generation] {
+        if (generation != generation_ || closed_)
+            return;
+        awaitingPassword_ = false;
+        if (job->error() == QKeychain::NoError) {
+            sessionPassword_ = job->textData();
+        } else if (job->error() != QKeychain::EntryNotFound) {
+            // No keyring on this desktop: the password is asked at every start.
+            const PublishOptions &p = settings_.publish;
+            sessionPassword_ = prompt_(QStringLiteral("Senha do usuário \"%1\" no servidor MQTT %2:%3\n"
+                                                      "(não há chaveiro do sistema para guardá-la)")
+                                           .arg(p.user, p.host)
+                                           .arg(p.port));
+            if (generation != generation_ || closed_)
+                return;
+        }
+        rebuild(sessionPassword_);
+    });
+    job->start();
+}
+
+void PanelMonitor::rebuild(const std::optional<QString> &password)
+{
+    if (closed_)
+        return;
+    if (mqtt_)
+        mqtt_->close();
+    const std::optional<bool> up = sinks_->linkUp();
+    auto next = std::make_unique<SinkSet>(sinks_->alarms());
+    sinks_.reset();
+    mqtt_.reset();
+    if (log_)
+        next->add(log_.get());
+    const PublishOptions &p = settings_.publish;
+    if (p.enabled && !p.host.isEmpty() && !awaitingPassword_) {
+        MqttSinkOptions o;
+        o.id = instrumentId();
+        o.broker.host = p.host;
+        o.broker.port = p.port;
+        o.broker.clientId = QStringLiteral("termohigrometro-") + o.id;
+        o.broker.user = p.user;
+        if (password && !p.user.isEmpty()) {
+            o.broker.password = *password;
+            o.broker.hasPassword = true;
+        }
+        o.broker.caFile = p.caFile;
+        o.topics.prefix = p.topicPrefix.isEmpty() ? defaultTopicPrefix(o.id) : p.topicPrefix;
+        o.haDiscovery = p.haDiscovery;
+        mqtt_ = std::make_unique<MqttSink>(o);
+        connect(mqtt_.get(), &MqttSink::statusChanged, this, &PanelMonitor::statusChanged);
+        mqtt_->start();
+        next->add(mqtt_.get());
+    }
+    sinks_ = std::move(next);
+    if (up)
+        sinks_->linkChanged(*up, app_.clock().now());
+    emit statusChanged();
+}
+
+void PanelMonitor::sample(const Reading &reading, const QDateTime &time)
+{
+    if (closed_)
+        return;
+    Sample s;
+    s.time = time;
+    s.reading = reading;
+    s.sequence = ++sequence_;
+    std::array<AlarmState, kQuantities> before{};
+    for (int i = 0; i < kQuantities; ++i)
+        before[size_t(i)] = state(Quantity(i));
+    const QVector<AlarmEvent> events = sinks_->sample(s);
+    last_ = s;
+    bool started = false;
+    for (const AlarmEvent &e : events)
+        started = started || (e.state != AlarmState::Ok && before[size_t(e.quantity)] == AlarmState::Ok);
+    if (started && settings_.sound) {
+        ++beeps_;
+        if (beeper_)
+            beeper_();
+    }
+    if (!events.isEmpty()) {
+        emit alarmsChanged();
+        emit logChanged();
+    }
+}
+
+void PanelMonitor::linkChanged(bool up)
+{
+    if (closed_ || sinks_->linkUp() == up)
+        return;
+    sinks_->linkChanged(up, app_.clock().now());
+    emit alarmsChanged();
+}
+
+void PanelMonitor::dispatch(const QVector<AlarmEvent> &events)
+{
+    for (const AlarmEvent &e : events) {
+        if (log_)
+            log_->onAlarm(e);
+        if (mqtt_)
+            mqtt_->onAlarm(e);
+    }
+}
+
+bool PanelMonitor::setAlarmSettings(const Limits &limits, int delay, bool sound, QString *error)
+{
+    QVector<AlarmEvent> ended;
+    const AlarmMonitor &old = sinks_->alarms();
+    for (int i = 0; i < kQuantities; ++i) {
+        const auto q = Quantity(i);
+        if (old.state(q) == AlarmState::Ok)
+            continue;
+        AlarmEvent e;
+        e.time = app_.clock().now();
+        e.quantity = q;
+        e.state = AlarmState::Ok;
+        if (last_)
+            e.value = sampleValue(*last_, q);
+        e.bounds = old.limits()[q];
+        ended << e;
+    }
+    dispatch(ended);
+    sinks_->alarms() = AlarmMonitor(limits, delay);
+    settings_.limits = limits;
+    settings_.delay = delay;
+    settings_.sound = sound;
+    emit alarmsChanged();
+    if (!ended.isEmpty())
+        emit logChanged();
+    return settings_.save(error);
+}
+
+bool PanelMonitor::setPublishing(const PublishOptions &options, const std::optional<QString> &password, QString *error)
+{
+    const bool sameAccount = options.user == settings_.publish.user && options.host == settings_.publish.host &&
+                             options.port == settings_.publish.port;
+    settings_.publish = options;
+    const bool saved = settings_.save(error);
+    if (!sameAccount)
+        sessionPassword_.reset();
+    if (password && !options.user.isEmpty()) {
+        sessionPassword_ = password;
+        auto *job = new QKeychain::WritePasswordJob(kKeyringService, this);
+        job->setAutoDelete(true);
+        job->setInsecureFallback(false);
+        job->setKey(keyringKey());
+        job->setTextData(*password);
+        connect(job, &QKeychain::Job::finished, this, [this, job] {
+            if (job->error() == QKeychain::NoError || closed_)
+                return;
+            app_.prompts().message(QStringLiteral("A senha não pôde ser guardada no chaveiro do sistema (%1).\n"
+                                                  "Ela vale até o fim desta execução e será pedida no próximo início.")
+                                       .arg(job->errorString()),
+                                   texts::kTitle, Prompts::Buttons::Ok, Prompts::Icon::Information);
+        });
+        job->start();
+    }
+    // A keyring answer still on its way belongs to the old options.
+    ++generation_;
+    awaitingPassword_ = false;
+    if (options.enabled)
+        startWithPasswordFromKeyring();
+    else
+        rebuild(std::nullopt);
+    return saved;
+}
+
+AlarmState PanelMonitor::state(Quantity q) const
+{
+    return sinks_->alarms().state(q);
+}
+
+QString PanelMonitor::logFile() const
+{
+    return log_ ? log_->path() : QString();
+}
+
+QStringList PanelMonitor::runLog() const
+{
+    return log_ ? log_->runLines() : QStringList();
+}
+
+QString PanelMonitor::statusText() const
+{
+    const PublishOptions &p = settings_.publish;
+    if (!p.enabled)
+        return QStringLiteral("Publicação desligada.");
+    if (!mqtt_)
+        return QStringLiteral("Aguardando a senha do servidor %1:%2.").arg(p.host).arg(p.port);
+    QString text = mqtt_->isConnected() ? QStringLiteral("Conectado a %1:%2.").arg(p.host).arg(p.port)
+                                        : QStringLiteral("Sem conexão com %1:%2.").arg(p.host).arg(p.port);
+    text += QStringLiteral(" Mensagens na fila: %1.").arg(mqtt_->queued());
+    if (mqtt_->dropped() > 0)
+        text += QStringLiteral(" Descartadas: %1.").arg(mqtt_->dropped());
+    if (!mqtt_->lastError().isEmpty())
+        text += QStringLiteral("\nÚltimo erro: %1").arg(mqtt_->lastError());
+    return text;
+}
+
+void PanelMonitor::close()
+{
+    if (closed_)
+        return;
+    closed_ = true;
+    if (sinks_)
+        sinks_->close();
+    if (mqtt_)
+        mqtt_->close();
+}
+
+void PanelMonitor::showLimits()
+{
+    if (!limitsWindow)
+        limitsWindow = new AlarmLimits(app_, *this);
+    limitsWindow->show();
+    limitsWindow->raise();
+    limitsWindow->activateWindow();
+}
+
+void PanelMonitor::showMonitoring()
+{
+    if (!monitoringWindow)
+        monitoringWindow = new Monitoring(app_, *this);
+    monitoringWindow->show();
+    monitoringWindow->raise();
+    monitoringWindow->activateWindow();
+}

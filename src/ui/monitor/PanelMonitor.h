@@ -1,0 +1,95 @@
+#pragma once
+
+#include "core/monitor/SinkSet.h"
+#include "ui/monitor/PanelSettings.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class App;
+class AlarmLog;
+class MqttSink;
+struct Reading;
+
+// The panel's sinks of PC samples beside the recording file and the live
+// list: the alarm states with their log and sound, and the publication to
+// the lab's broker, built as `termohigrometro-cli monitor` builds them.
+class PanelMonitor : public QObject {
+    Q_OBJECT
+public:
+    explicit PanelMonitor(App &app, QObject *parent = nullptr);
+    ~PanelMonitor() override;
+
+    // Reads the settings (a damaged file: one message, then the defaults)
+    // and starts publishing when it is on.
+    void start();
+    // One PC sample of a fresh reading.
+    void sample(const Reading &reading, const QDateTime &time);
+    // Only real changes count; none is taken before the first.
+    void linkChanged(bool up);
+    // The program ends: "offline" to the broker, files closed.
+    void close();
+
+    const PanelSettings &settings() const { return settings_; }
+    // Stores new limits (°C and %), delay and sound, and checks the next
+    // samples against them. Alarms running under the old limits end here.
+    bool setAlarmSettings(const Limits &limits, int delay, bool sound, QString *error = nullptr);
+    // Stores the publishing options and starts again with them. A password
+    // given goes to the keyring (or, without one, is kept for this run).
+    bool setPublishing(const PublishOptions &options, const std::optional<QString> &password, QString *error = nullptr);
+
+    AlarmState state(Quantity q) const;
+    std::optional<bool> linkUp() const { return sinks_->linkUp(); }
+    QString logFile() const;
+    QStringList runLog() const;
+    quint64 samples() const { return sequence_; }
+    int beeps() const { return beeps_; }
+    // The sound of an alarm's start (QApplication::beep unless replaced).
+    void setBeeper(std::function<void()> beeper) { beeper_ = std::move(beeper); }
+    // Asks the broker's password when the keyring cannot give it; nullopt: cancelled.
+    using PasswordPrompt = std::function<std::optional<QString>(const QString &text)>;
+    void setPasswordPrompt(PasswordPrompt prompt) { prompt_ = std::move(prompt); }
+
+    MqttSink *mqtt() const { return mqtt_.get(); }
+    // "Conectado a ...", "Sem conexão com ...", queued samples, the last error.
+    QString statusText() const;
+    // The id the samples are published under (chosen, or from the port).
+    QString instrumentId() const;
+
+    // The windows of the two toolbar buttons (at most one each).
+    void showLimits();
+    void showMonitoring();
+    QPointer<QWidget> limitsWindow, monitoringWindow;
+
+signals:
+    void alarmsChanged();
+    void logChanged();
+    void statusChanged();
+
+private:
+    void rebuild(const std::optional<QString> &password);
+    void startWithPasswordFromKeyring();
+    void dispatch(const QVector<AlarmEvent> &events);
+    QString keyringKey() const;
+
+    App &app_;
+    PanelSettings settings_;
+    std::unique_ptr<AlarmLog> log_;
+    std::unique_ptr<MqttSink> mqtt_;
+    std::unique_ptr<SinkSet> sinks_; // after its sinks: destroyed before them
+    std::optional<QString> sessionPassword_;
+    std::optional<Sample> last_;
+    quint64 sequence_ = 0;
+    int beeps_ = 0;
+    int generation_ = 0; // a keyring answer for older settings is ignored
+    bool awaitingPassword_ = false;
+    bool closed_ = false;
+    std::function<void()> beeper_;
+    PasswordPrompt prompt_;
+};

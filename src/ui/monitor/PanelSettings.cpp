@@ -1,0 +1,190 @@
+#include "ui/monitor/PanelSettings.h"
+
+#include "core/monitor/MqttPayload.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace {
+constexpr int kVersion = 1;
+// Limited quantities of the panel; the wet bulb has no alarm of its own.
+constexpr Quantity kLimited[] = {Quantity::Temperature, Quantity::Humidity, Quantity::DewPoint};
+
+QString &fileOverride()
+{
+    static QString path;
+    return path;
+}
+
+QString boundText(const std::optional<double> &v)
+{
+    return v ? QString::number(*v, 'g', 17) : QString();
+}
+
+// Booleans as save() writes them; anything else is damage.
+std::optional<bool> flag(const QSettings &s, const QString &key, bool fallback)
+{
+    if (!s.contains(key))
+        return fallback;
+    const QString v = s.value(key).toString();
+    if (v == QLatin1String("true"))
+        return true;
+    if (v == QLatin1String("false"))
+        return false;
+    return std::nullopt;
+}
+
+std::optional<int> number(const QSettings &s, const QString &key, int fallback, int low, int high)
+{
+    if (!s.contains(key))
+        return fallback;
+    bool ok = false;
+    const int v = s.value(key).toString().toInt(&ok);
+    if (!ok || v < low || v > high)
+        return std::nullopt;
+    return v;
+}
+
+// The reason the file's contents cannot be used, or an empty text.
+QString read(const QSettings &s, PanelSettings &out)
+{
+    const auto bad = [](const QString &key) { return QStringLiteral("valor inválido em \"%1\"").arg(key); };
+    if (s.value(QStringLiteral("version")).toString() != QString::number(kVersion))
+        return QStringLiteral("versão desconhecida ou ausente");
+    for (Quantity q : kLimited) {
+        const QString key = QStringLiteral("alarms/") + quantityKey(q);
+        const QString text = s.value(key).toString();
+        if (text.isEmpty())
+            continue;
+        if (!parseLimit(quantityKey(q) + QLatin1Char('=') + text, out.limits, nullptr))
+            return bad(key);
+    }
+    const auto delay = number(s, QStringLiteral("alarms/delay"), 1, 1, PanelSettings::kMaxDelay);
+    const auto sound = flag(s, QStringLiteral("alarms/sound"), true);
+    const auto enabled = flag(s, QStringLiteral("publishing/enabled"), false);
+    const auto ha = flag(s, QStringLiteral("publishing/haDiscovery"), false);
+    const auto port = number(s, QStringLiteral("publishing/port"), 1883, 1, 65535);
+    const auto metrics = number(s, QStringLiteral("publishing/metricsPort"), 0, 0, 65535);
+    if (!delay)
+        return bad(QStringLiteral("alarms/delay"));
+    if (!sound)
+        return bad(QStringLiteral("alarms/sound"));
+    if (!enabled)
+        return bad(QStringLiteral("publishing/enabled"));
+    if (!ha)
+        return bad(QStringLiteral("publishing/haDiscovery"));
+    if (!port)
+        return bad(QStringLiteral("publishing/port"));
+    if (!metrics)
+        return bad(QStringLiteral("publishing/metricsPort"));
+    out.delay = *delay;
+    out.sound = *sound;
+    PublishOptions &p = out.publish;
+    p.enabled = *enabled;
+    p.haDiscovery = *ha;
+    p.port = quint16(*port);
+    p.metricsPort = quint16(*metrics);
+    p.host = s.value(QStringLiteral("publishing/host")).toString();
+    p.user = s.value(QStringLiteral("publishing/user")).toString();
+    p.caFile = s.value(QStringLiteral("publishing/caFile")).toString();
+    p.topicPrefix = s.value(QStringLiteral("publishing/topicPrefix")).toString();
+    p.id = s.value(QStringLiteral("publishing/id")).toString();
+    if (!p.topicPrefix.isEmpty() && !isValidTopicPrefix(p.topicPrefix))
+        return bad(QStringLiteral("publishing/topicPrefix"));
+    if (!p.id.isEmpty() && !isValidInstrumentId(p.id))
+        return bad(QStringLiteral("publishing/id"));
+    if (p.enabled && p.host.isEmpty())
+        return bad(QStringLiteral("publishing/host"));
+    return {};
+}
+} // namespace
+
+QString PanelSettings::file()
+{
+    if (!fileOverride().isEmpty())
+        return fileOverride();
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (folder.isEmpty())
+        folder = QDir::homePath() + QStringLiteral("/.config");
+    return folder + QStringLiteral("/termohigrometro/painel.ini");
+}
+
+void PanelSettings::setFile(const QString &path)
+{
+    fileOverride() = path;
+}
+
+PanelSettings PanelSettings::load(QString *problem)
+{
+    const QString path = file();
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {};
+    QString reason;
+    bool damaged = false;
+    PanelSettings out;
+    QFile probe(path);
+    if (!probe.open(QIODevice::ReadOnly)) {
+        reason = probe.errorString();
+    } else {
+        damaged = true;
+        probe.close();
+        QSettings s(path, QSettings::IniFormat);
+        if (s.status() != QSettings::NoError)
+            reason = QStringLiteral("formato inválido");
+        else
+            reason = read(s, out);
+    }
+    if (reason.isEmpty())
+        return out;
+    QString text = QStringLiteral("As configurações de alarmes e monitoramento não puderam ser lidas:\n%1\n(%2)\n\n"
+                                  "Os valores padrão serão usados.")
+                       .arg(QDir::toNativeSeparators(path), reason);
+    // An unreadable file stays where it is: saving then fails and says so.
+    if (damaged) {
+        const QString kept = path + QStringLiteral(".danificado");
+        QFile::remove(kept);
+        if (QFile::rename(path, kept))
+            text += QStringLiteral("\nO arquivo antigo foi guardado como\n%1").arg(QDir::toNativeSeparators(kept));
+    }
+    if (problem)
+        *problem = text;
+    return {};
+}
+
+bool PanelSettings::save(QString *error) const
+{
+    const QString path = file();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSettings s(path, QSettings::IniFormat);
+    s.clear();
+    s.setValue(QStringLiteral("version"), QString::number(kVersion));
+    for (Quantity q : kLimited) {
+        const Bounds &b = limits[q];
+        s.setValue(QStringLiteral("alarms/") + quantityKey(q),
+                   b.isSet() ? boundText(b.low) + QLatin1Char(':') + boundText(b.high) : QString());
+    }
+    const auto yes = [](bool v) { return v ? QStringLiteral("true") : QStringLiteral("false"); };
+    s.setValue(QStringLiteral("alarms/delay"), QString::number(delay));
+    s.setValue(QStringLiteral("alarms/sound"), yes(sound));
+    s.setValue(QStringLiteral("publishing/enabled"), yes(publish.enabled));
+    s.setValue(QStringLiteral("publishing/host"), publish.host);
+    s.setValue(QStringLiteral("publishing/port"), QString::number(publish.port));
+    s.setValue(QStringLiteral("publishing/user"), publish.user);
+    s.setValue(QStringLiteral("publishing/caFile"), publish.caFile);
+    s.setValue(QStringLiteral("publishing/topicPrefix"), publish.topicPrefix);
+    s.setValue(QStringLiteral("publishing/id"), publish.id);
+    s.setValue(QStringLiteral("publishing/haDiscovery"), yes(publish.haDiscovery));
+    s.setValue(QStringLiteral("publishing/metricsPort"), QString::number(publish.metricsPort));
+    s.sync();
+    if (s.status() != QSettings::NoError) {
+        if (error)
+            *error =
+                QStringLiteral("Não foi possível gravar as configurações em\n%1").arg(QDir::toNativeSeparators(path));
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "core/stats/Limits.h"
+
+#include <QString>
+
+// Where the panel publishes its samples, as `termohigrometro-cli monitor`
+// would with the same options. The password is not here: it lives in the
+// user's keyring.
+struct PublishOptions {
+    bool enabled = false;
+    QString host;
+    quint16 port = 1883;
+    QString user;
+    QString caFile;
+    QString topicPrefix; // empty: termohigrometro/<id>
+    QString id;          // empty: taken from the port's name
+    bool haDiscovery = false;
+    quint16 metricsPort = 0; // 0: no metrics endpoint
+
+    bool operator==(const PublishOptions &) const = default;
+};
+
+// The panel's own settings beyond the instrument's: they persist between
+// runs, unlike the others, which start from their defaults every time.
+struct PanelSettings {
+    Limits limits; // temperatures in °C, humidity in %
+    int delay = 1; // samples outside in a row before an alarm starts
+    bool sound = true;
+    PublishOptions publish;
+
+    static constexpr int kMaxDelay = 10000;
+
+    // The settings file (an INI file in the user's configuration folder).
+    static QString file();
+    // Tests keep their settings in a folder of their own.
+    static void setFile(const QString &path);
+
+    // What the file holds. A file that cannot be read or holds anything but
+    // what save() writes gives the defaults and the reason in *problem; a
+    // damaged file is kept beside under another name, so the next save
+    // starts afresh without destroying it.
+    static PanelSettings load(QString *problem = nullptr);
+    bool save(QString *error = nullptr) const;
+};

@@ -1,0 +1,351 @@
+// The panel's alarms and publication against the emulated instrument and a
+// broker of the test's own.
+#include "core/monitor/MqttPayload.h"
+#include "net/MqttSink.h"
+#include "support/MonitorRun.h"
+#include "support/Mosquitto.h"
+#include "support/PanelFixture.h"
+#include "ui/monitor/AlarmLimits.h"
+#include "ui/monitor/Monitoring.h"
+#include "ui/monitor/PanelMonitor.h"
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+
+namespace {
+QList<QByteArray> delivered(const MqttSubscriber &s, const QString &topic)
+{
+    QList<QByteArray> out;
+    for (const MqttMessage &m : s.messages())
+        if (m.topic == topic && !m.retained && !out.contains(m.payload))
+            out.append(m.payload);
+    return out;
+}
+
+AlarmLimits *openLimits(Panel &p)
+{
+    p.click(QStringLiteral("Alarms"));
+    return qobject_cast<AlarmLimits *>(p.monitor()->limitsWindow.data());
+}
+
+Monitoring *openMonitoring(Panel &p)
+{
+    p.click(QStringLiteral("Monitoring"));
+    return qobject_cast<Monitoring *>(p.monitor()->monitoringWindow.data());
+}
+
+void publishTo(Panel &p, quint16 port, const QString &id)
+{
+    Monitoring *w = openMonitoring(p);
+    QVERIFY(w);
+    w->ChkPublish->setChecked(true);
+    w->TxtHost->setText(QStringLiteral("127.0.0.1"));
+    w->TxtPort->setText(QString::number(port));
+    w->TxtId->setText(id);
+    w->CmdOK_Click();
+}
+
+// The instrument's values change and a sample is taken once they are on screen.
+void sampleAt(PanelFixture &f, double tempC, double rh)
+{
+    f.link->model().setValues(tempC, rh);
+    QVERIFY(f.waitTemperature(QString::number(tempC, 'f', 1)));
+    sampleFreshReading(*f.panel);
+}
+
+bool isRed(const QLabel *l)
+{
+    return l->styleSheet().contains(QLatin1String("#c62828"));
+}
+
+QStringList lines(const QString &path)
+{
+    return QString::fromUtf8(readAll(path)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+} // namespace
+
+class TestPanelMonitor : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        if (!haveProgram(QStringLiteral("/usr/sbin/mosquitto")) || !haveProgram(QStringLiteral("mosquitto_sub")))
+            QSKIP("mosquitto and mosquitto-clients are not installed");
+    }
+
+    void limitsCrossedUpAndDown()
+    {
+        Mosquitto broker;
+        QVERIFY2(broker.start(), qPrintable(broker.server().lastError()));
+        MqttSubscriber live(broker.port(), QStringLiteral("termohigrometro/lab1/#"));
+        QVERIFY(live.waitReady());
+        PanelFixture f;
+        Panel &p = *f.panel;
+        QVERIFY(f.start());
+        f.sampleByHand();
+        PanelMonitor &m = *p.monitor();
+        m.setBeeper([] {});
+        publishTo(p, broker.port(), QStringLiteral("lab1"));
+        QTRY_VERIFY_WITH_TIMEOUT(m.mqtt() && m.mqtt()->isConnected(), 20000);
+
+        AlarmLimits *l = openLimits(p);
+        QVERIFY(l);
+        l->TxtTempHigh->setText(QStringLiteral("30"));
+        l->TxtRHLow->setText(QStringLiteral("40,5"));
+        l->TxtDelay->setText(QStringLiteral("2"));
+        l->CmdOK_Click();
+        QVERIFY(f.t.prompts->messages().isEmpty());
+
+        sampleAt(f, 25.0, 50.0);
+        sampleAt(f, 32.0, 35.0); // outside once: the delay holds it back
+        QVERIFY(p.LblTempAlarm->isHidden());
+        QVERIFY(!isRed(p.LblTemperature));
+        sampleFreshReading(p);
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA"));
+        QVERIFY(p.LblTempAlarm->isVisible() && isRed(p.LblTemperature));
+        QCOMPARE(p.LblRHAlarm->text(), QStringLiteral("BAIXA"));
+        QVERIFY(p.LblRHAlarm->isVisible() && isRed(p.LblRH));
+        QVERIFY(p.LblDewAlarm->isHidden() && !isRed(p.LblDew));
+        QCOMPARE(m.beeps(), 1);
+
+        // The lost link is its own state: no samples, no red, until it is back.
+        f.link->setSilent(true);
+        QTRY_VERIFY_WITH_TIMEOUT(p.linkDown(), 20000);
+        const quint64 taken = m.samples();
+        p.Timer2_Timer();
+        QCOMPARE(m.samples(), taken);
+        QVERIFY(p.LblTempAlarm->isHidden() && !isRed(p.LblTemperature));
+        QTRY_COMPARE_WITH_TIMEOUT(live.last(QStringLiteral("termohigrometro/lab1/link")), QByteArray("down"), 20000);
+        f.link->setSilent(false);
+        QVERIFY(f.waitLive(30000));
+        QVERIFY(p.LblTempAlarm->isVisible() && isRed(p.LblTemperature));
+
+        sampleAt(f, 25.0, 50.0);
+        QVERIFY(p.LblTempAlarm->isHidden() && p.LblRHAlarm->isHidden());
+        QVERIFY(!isRed(p.LblTemperature) && !isRed(p.LblRH));
+
+        // Without the sound a new alarm is silent.
+        l = openLimits(p);
+        QCOMPARE(l->TxtRHLow->text(), QStringLiteral("40.5"));
+        l->ChkSound->setChecked(false);
+        l->CmdOK_Click();
+        sampleAt(f, 31.0, 50.0);
+        sampleFreshReading(p);
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA"));
+        QCOMPARE(m.beeps(), 1);
+
+        // Every start and end, one line each, in the dump folder's alarmes.csv.
+        const QString log = f.t.app->autoDumpFolder() + QStringLiteral("/alarmes.csv");
+        QCOMPARE(m.logFile(), log);
+        const QStringList written = lines(log);
+        QCOMPARE(written.size(), 6);
+        QCOMPARE(written[0], QStringLiteral("hora,grandeza,estado,valor,limite,unidade"));
+        const QStringList tails = {",temperatura,ALTA,32.0,30,°C", ",umidade,BAIXA,35.0,40.5,%",
+                                   ",temperatura,normal,25.0,30,°C", ",umidade,normal,50.0,40.5,%",
+                                   ",temperatura,ALTA,31.0,30,°C"};
+        for (int i = 0; i < tails.size(); ++i) {
+            QVERIFY2(written[i + 1].startsWith(QLatin1String("2026-12-08T10:00:00")), qPrintable(written[i + 1]));
+            QVERIFY2(written[i + 1].endsWith(tails[i]), qPrintable(written[i + 1]));
+        }
+        l = openLimits(p);
+        l->CmdAlarms_Click();
+        auto *view = qobject_cast<AlarmLogView *>(l->logWindow.data());
+        QVERIFY(view);
+        QCOMPARE(view->TxtAlarmLog->toPlainText(), written.join(QLatin1Char('\n')));
+        snapshot(view, QStringLiteral("alarm_log"));
+        snapshot(&p, QStringLiteral("panel_in_alarm"));
+
+        // The broker got the same alarm events `monitor` publishes.
+        const QString topic = QStringLiteral("termohigrometro/lab1/alarm");
+        QTRY_COMPARE_WITH_TIMEOUT(delivered(live, topic).size(), 5, 20000);
+        const QJsonObject first = jsonPayload(delivered(live, topic).first());
+        QCOMPARE(first.value("quantity").toString(), QStringLiteral("temp"));
+        QCOMPARE(first.value("state").toString(), QStringLiteral("high"));
+        QCOMPARE(first.value("value").toDouble(), 32.0);
+        QCOMPARE(first.value("high").toDouble(), 30.0);
+        QCOMPARE(jsonPayload(delivered(live, topic).at(3)).value("state").toString(), QStringLiteral("ok"));
+        QCOMPARE(live.last(QStringLiteral("termohigrometro/lab1/availability")), QByteArray("online"));
+        p.Form_Unload();
+        QTRY_COMPARE_WITH_TIMEOUT(live.last(QStringLiteral("termohigrometro/lab1/availability")), QByteArray("offline"),
+                                  20000);
+    }
+
+    void brokerAwayWhilePollingAndRecording()
+    {
+        Mosquitto broker(QStringLiteral("max_queued_messages 100000\n"), true);
+        QVERIFY2(broker.start(), qPrintable(broker.server().lastError()));
+        const QString state = QStringLiteral("termohigrometro/away/state");
+        MqttSubscriber live(broker.port(), state, {"-c", "-i", "tst-panel-away"});
+        QVERIFY(live.waitReady());
+        PanelFixture f;
+        Panel &p = *f.panel;
+        QVERIFY(f.start());
+        f.sampleByHand();
+        PanelMonitor &m = *p.monitor();
+        publishTo(p, broker.port(), QStringLiteral("away"));
+        QTRY_VERIFY_WITH_TIMEOUT(m.mqtt() && m.mqtt()->isConnected(), 20000);
+        f.t.prompts->answerFile(f.t.path(QStringLiteral("away.dlf")));
+        p.click(QStringLiteral("Save"));
+        QVERIFY(f.state().PcRecording);
+
+        QElapsedTimer sinceTick;
+        qint64 longestGap = 0;
+        connect(p.Timer1, &QTimer::timeout, this, [&] {
+            if (sinceTick.isValid())
+                longestGap = qMax(longestGap, sinceTick.elapsed());
+            sinceTick.restart();
+        });
+        // Each sample a second later, so each payload is its own.
+        const auto sample = [&] {
+            f.t.clock->t = f.t.clock->t.addSecs(1);
+            sampleFreshReading(p);
+        };
+        for (int i = 0; i < 3; ++i)
+            sample();
+        broker.stop();
+        QTRY_VERIFY_WITH_TIMEOUT(!m.mqtt()->isConnected(), 20000);
+        for (int i = 0; i < 10; ++i)
+            sample();
+        QVERIFY(m.mqtt()->queued() >= 10);
+        QVERIFY2(m.statusText().contains(QStringLiteral("Sem conexão")), qPrintable(m.statusText()));
+        QVERIFY2(broker.start(), qPrintable(broker.server().lastError()));
+        for (int i = 0; i < 3; ++i)
+            sample();
+        QTRY_VERIFY_WITH_TIMEOUT(m.mqtt()->isConnected() && m.mqtt()->queued() == 0, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(delivered(live, state).size(), 16, 30000);
+
+        // In their order, one per sample, as the recording file has them.
+        const QList<QByteArray> got = delivered(live, state);
+        for (int i = 0; i < got.size(); ++i)
+            QCOMPARE(jsonPayload(got[i]).value("time").toString(),
+                     isoTimeWithOffset(QDateTime(QDate(2026, 12, 8), QTime(10, 0, 1 + i))));
+        QCOMPARE(f.state().RecordCount, 16);
+        // Polling never waited on the broker (150 ms ticks; the limit is generous for a busy machine).
+        QVERIFY2(longestGap < 3000, qPrintable(QString::number(longestGap)));
+        QVERIFY(m.statusText().startsWith(QLatin1String("Conectado a 127.0.0.1")));
+    }
+
+    void limitsRefusedUntilAllValid()
+    {
+        PanelFixture f;
+        Panel &p = *f.panel;
+        QVERIFY(f.start());
+        PanelMonitor &m = *p.monitor();
+        const struct {
+            const char *box;
+            const char *text;
+            const char *message;
+        } wrong[] = {
+            {"TxtRHHigh", "-", "Umidade, máximo: \"-\" não é um número."},
+            {"TxtRHHigh", "101", "Umidade: os limites vão de 0 a 100 %UR."},
+            {"TxtTempLow", "40", "Temperatura: o mínimo deve ser menor que o máximo."},
+            {"TxtDelay", "0", "Atraso: um número inteiro de amostras, de 1 a 10000."},
+        };
+        for (const auto &w : wrong) {
+            AlarmLimits *l = openLimits(p);
+            QVERIFY(l);
+            l->TxtTempHigh->setText(QStringLiteral("35"));
+            l->TxtDewHigh->setText(QStringLiteral("20"));
+            l->findChild<QLineEdit *>(QLatin1String(w.box))->setText(QString::fromUtf8(w.text));
+            f.t.prompts->shown.clear();
+            l->CmdOK_Click();
+            QCOMPARE(f.t.prompts->messages(), QStringList{QString::fromUtf8(w.message)});
+            QVERIFY(!m.settings().limits.any());
+            QVERIFY(!QFile::exists(PanelSettings::file()));
+            l->close();
+            QTRY_VERIFY(!m.limitsWindow);
+        }
+        // Temperatures in the displayed unit, kept in °C.
+        p.click(QStringLiteral("CF"));
+        AlarmLimits *l = openLimits(p);
+        l->TxtTempHigh->setText(QStringLiteral("86"));
+        l->TxtDewLow->setText(QStringLiteral("32"));
+        l->CmdOK_Click();
+        QVERIFY(f.t.prompts->shown.isEmpty() || f.t.prompts->messages().size() == 1);
+        QCOMPARE(*m.settings().limits[Quantity::Temperature].high, 30.0);
+        QCOMPARE(*m.settings().limits[Quantity::DewPoint].low, 0.0);
+        l = openLimits(p);
+        QCOMPARE(l->TxtTempHigh->text(), QStringLiteral("86"));
+        snapshot(l, QStringLiteral("alarm_limits"));
+        Monitoring *w = openMonitoring(p);
+        snapshot(w, QStringLiteral("monitoring"));
+        w->ChkPublish->setChecked(true);
+        w->TxtHost->setText(QString());
+        f.t.prompts->shown.clear();
+        w->CmdOK_Click();
+        QCOMPARE(f.t.prompts->messages(), QStringList{"Informe o servidor MQTT (nome ou endereço)."});
+        QVERIFY(!m.settings().publish.enabled);
+    }
+
+    void settingsLastAndSurviveDamage()
+    {
+        PanelFixture f;
+        Panel &p = *f.panel;
+        QVERIFY(f.start());
+        AlarmLimits *l = openLimits(p);
+        l->TxtTempLow->setText(QStringLiteral("-5.5"));
+        l->TxtRHHigh->setText(QStringLiteral("80"));
+        l->TxtDelay->setText(QStringLiteral("3"));
+        l->ChkSound->setChecked(false);
+        l->CmdOK_Click();
+        Monitoring *w = openMonitoring(p);
+        w->TxtHost->setText(QStringLiteral("broker.lab"));
+        w->TxtPort->setText(QStringLiteral("8883"));
+        w->TxtPrefix->setText(QStringLiteral("lab/sala-2"));
+        w->TxtId->setText(QStringLiteral("sala2"));
+        w->ChkDiscovery->setChecked(true);
+        w->TxtMetricsPort->setText(QStringLiteral("9105"));
+        w->CmdOK_Click();
+        QVERIFY(f.t.prompts->messages().isEmpty());
+
+        // The next start reads back what was stored.
+        QString problem;
+        const PanelSettings back = PanelSettings::load(&problem);
+        QVERIFY(problem.isEmpty());
+        QCOMPARE(*back.limits[Quantity::Temperature].low, -5.5);
+        QVERIFY(!back.limits[Quantity::Temperature].high);
+        QCOMPARE(*back.limits[Quantity::Humidity].high, 80.0);
+        QCOMPARE(back.delay, 3);
+        QVERIFY(!back.sound);
+        PublishOptions expected;
+        expected.host = QStringLiteral("broker.lab");
+        expected.port = 8883;
+        expected.topicPrefix = QStringLiteral("lab/sala-2");
+        expected.id = QStringLiteral("sala2");
+        expected.haDiscovery = true;
+        expected.metricsPort = 9105;
+        QVERIFY(back.publish == expected);
+
+        // A damaged file: the defaults and one message, the file kept aside.
+        const QString file = PanelSettings::file();
+        for (const QByteArray &damage :
+             {QByteArray("\x00\xff garbage \x01\n[[[", 16), readAll(file).replace("delay=3", "delay=tres")}) {
+            QFile::remove(file + QStringLiteral(".danificado"));
+            QFile out(file);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(damage);
+            out.close();
+            TestApp again;
+            PanelSettings::setFile(file);
+            PanelMonitor m(*again.app);
+            m.start();
+            QCOMPARE(again.prompts->messages().size(), 1);
+            QVERIFY2(again.prompts->messages().first().contains(QStringLiteral("Os valores padrão serão usados")),
+                     qPrintable(again.prompts->messages().first()));
+            QVERIFY(!m.settings().limits.any());
+            QCOMPARE(m.settings().delay, 1);
+            QVERIFY(m.settings().sound);
+            QCOMPARE(readAll(file + QStringLiteral(".danificado")), damage);
+            QVERIFY(!QFile::exists(file));
+        }
+    }
+};
+
+QTEST_MAIN(TestPanelMonitor)
+#include "tst_panel_monitor.moc"
