@@ -7,13 +7,17 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPointer>
 #include <QPrinter>
+#include <QSaveFile>
 #include <QTimer>
 #include <QToolBar>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -28,15 +32,86 @@ constexpr double kBoxLeft = 80.712;
 constexpr double kRowTop[3] = {100, 68, 36};
 } // namespace
 
-ChartCanvas::ChartCanvas(const QImage &image, QWidget *parent) : QWidget(parent), image_(image)
+ChartCanvas::ChartCanvas(const QImage &image, ChartWindow *owner) : QWidget(owner), image_(image), owner_(owner)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+}
+
+void ChartCanvas::setHover(const std::optional<Hover> &hover)
+{
+    if (!hover && !hover_)
+        return;
+    hover_ = hover;
+    update();
+}
+
+QRect ChartCanvas::boxRect(const QString &text) const
+{
+    const QFontMetrics fm(font());
+    const QRect textRect = fm.boundingRect(QRect(0, 0, 1000, 1000), Qt::AlignLeft | Qt::AlignTop, text);
+    QRect box(0, 0, textRect.width() + 12, textRect.height() + 8);
+    // Right of and below the mouse; flipped where that leaves the area.
+    QPoint at = hover_->mouse + QPoint(14, 14);
+    if (at.x() + box.width() > width())
+        at.setX(hover_->mouse.x() - 14 - box.width());
+    if (at.y() + box.height() > height())
+        at.setY(hover_->mouse.y() - 14 - box.height());
+    box.moveTopLeft(QPoint(std::max(0, at.x()), std::max(0, at.y())));
+    return box;
 }
 
 void ChartCanvas::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.drawImage(0, 0, image_);
+    if (!hover_ || suppressed_)
+        return;
+    p.setPen(QPen(QColor(40, 60, 90, 170), 1));
+    p.drawLine(hover_->x, hover_->top, hover_->x, hover_->bottom);
+    if (hover_->text.isEmpty())
+        return;
+    const QRect box = boxRect(hover_->text);
+    p.setPen(QColor(90, 100, 115));
+    p.setBrush(QColor(255, 252, 225, 235));
+    p.drawRect(box.adjusted(0, 0, -1, -1));
+    p.setPen(Qt::black);
+    p.drawText(box.adjusted(6, 4, -6, -4), Qt::AlignLeft | Qt::AlignTop, hover_->text);
+}
+
+void ChartCanvas::mouseMoveEvent(QMouseEvent *event)
+{
+    if (event->buttons() & Qt::LeftButton)
+        owner_->dragTo(event->position());
+    owner_->hoverAt(event->position());
+}
+
+void ChartCanvas::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        owner_->pressAt(event->position());
+}
+
+void ChartCanvas::mouseReleaseEvent(QMouseEvent *) {}
+
+void ChartCanvas::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        owner_->doubleClickAt(event->position());
+}
+
+void ChartCanvas::wheelEvent(QWheelEvent *event)
+{
+    if (event->angleDelta().y() == 0)
+        return;
+    owner_->wheelAt(event->position(), event->angleDelta().y());
+    owner_->hoverAt(event->position());
+    event->accept();
+}
+
+void ChartCanvas::leaveEvent(QEvent *)
+{
+    owner_->leaveArea();
 }
 
 ChartWindow::ChartWindow(App &app, const QString &caption, const QFont &chartFont, QWidget *parent)
@@ -57,6 +132,7 @@ ChartWindow::ChartWindow(App &app, const QString &caption, const QFont &chartFon
     Toolbar1->setBackgroundRole(QPalette::Button);
     addButton(QStringLiteral("Limit"), QStringLiteral("Limites"));
     addButton(QStringLiteral("Print"), QStringLiteral("Imprimir"));
+    addButton(QStringLiteral("SaveImage"), QStringLiteral("Salvar imagem"));
     connect(Toolbar1, &QToolBar::actionTriggered, this,
             [this](QAction *a) { Toolbar1_ButtonClick(a->data().toString()); });
 
@@ -88,9 +164,38 @@ ChartWindow::ChartWindow(App &app, const QString &caption, const QFont &chartFon
 
 ChartWindow::~ChartWindow() = default;
 
+namespace {
+// A picture with an arrow down into a tray.
+QIcon saveImageIcon()
+{
+    QIcon icon;
+    for (int size : {16, 24, 32, 48}) {
+        QPixmap pm(size, size);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 16.0, size / 16.0);
+        p.setPen(QPen(QColor(0x2b, 0x3a, 0x4f), 0.9));
+        p.setBrush(QColor(0xf4, 0xf7, 0xfb));
+        p.drawRect(QRectF(1.5, 1.5, 10, 8));
+        p.setPen(QPen(QColor(0x26, 0x68, 0xbe), 1.2));
+        p.drawPolyline(QPolygonF({{2.5, 8}, {5, 5}, {7, 7}, {10.5, 3}}));
+        p.setPen(QPen(QColor(0x1b, 0x6e, 0x35), 1.6));
+        p.drawLine(QPointF(12.5, 6), QPointF(12.5, 13));
+        p.drawPolyline(QPolygonF({{10.2, 10.8}, {12.5, 13.2}, {14.8, 10.8}}));
+        p.setPen(QPen(QColor(0x2b, 0x3a, 0x4f), 1.2));
+        p.drawLine(QPointF(2, 14.5), QPointF(14.5, 14.5));
+        p.end();
+        icon.addPixmap(pm);
+    }
+    return icon;
+}
+} // namespace
+
 void ChartWindow::addButton(const QString &key, const QString &toolTip)
 {
-    QAction *a = Toolbar1->addAction(toolbarIcon(key), toolTip);
+    const QIcon icon = key == QLatin1String("SaveImage") ? saveImageIcon() : toolbarIcon(key);
+    QAction *a = Toolbar1->addAction(icon, toolTip);
     a->setData(key);
     a->setObjectName(key);
     a->setToolTip(toolTip);
@@ -162,9 +267,36 @@ void ChartWindow::showTextBlock(bool visible)
         w->setVisible(visible);
 }
 
+QPointF ChartWindow::toUnits(QPointF pixels) const
+{
+    return {pixels.x() / painter_->pixelsPerUnitX(), pixels.y() / painter_->pixelsPerUnitY()};
+}
+
+void ChartWindow::showHover(double x, const ChartGeometry &g, const QString &text, QPointF mouse)
+{
+    ChartCanvas::Hover h;
+    h.x = painter_->toPixelX(x);
+    h.top = painter_->toPixelY(g.plotTop());
+    h.bottom = painter_->toPixelY(g.PlotBottom);
+    h.mouse = mouse.toPoint();
+    h.text = text;
+    canvas_->setHover(h);
+}
+
+void ChartWindow::clearHover()
+{
+    canvas_->setHover(std::nullopt);
+}
+
+QString ChartWindow::hoverText() const
+{
+    return canvas_->hover() ? canvas_->hover()->text : QString();
+}
+
 QImage ChartWindow::printImage()
 {
     painter_->suspend();
+    canvas_->setOverlaySuppressed(true);
     Toolbar1->hide();
     const bool empty = TxtName->text().isEmpty() && TxtSector->text().isEmpty() && TxtCompany->text().isEmpty();
     if (empty)
@@ -180,7 +312,39 @@ QImage ChartWindow::printImage()
         focused->setFocus();
     showTextBlock(true);
     Toolbar1->show();
+    canvas_->setOverlaySuppressed(false);
     return shot;
+}
+
+void ChartWindow::saveImage()
+{
+    hold();
+    const Prompts::FileChoice choice =
+        app_.prompts().saveFile(QStringLiteral("Imagem PNG (*.png)|*.png|Documento PDF (*.pdf)|*.pdf|"), true);
+    if (choice.accepted && !choice.fileName.isEmpty() && !closed_) {
+        QString name = choice.fileName;
+        const QString suffix = QFileInfo(name).suffix().toLower();
+        if (suffix.isEmpty())
+            name += QStringLiteral(".png");
+        const QImage shot = printImage();
+        // The old file stays as it was unless the new one is complete.
+        QSaveFile file(name);
+        bool ok = file.open(QIODevice::WriteOnly);
+        if (ok && suffix == QLatin1String("pdf")) {
+            QPdfWriter pdf(&file);
+            pdf.setTitle(windowTitle());
+            pdf.setCreator(QStringLiteral("Termo-higrômetro"));
+            pdf.setPageSize(QPageSize(QPageSize::A4));
+            pdf.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+            paintChartPage(pdf, shot, logicalDpiX());
+        } else if (ok) {
+            ok = shot.save(&file, "PNG");
+        }
+        ok = ok && file.commit();
+        if (!ok)
+            app_.showError(QStringLiteral("Não foi possível salvar a imagem em %1.").arg(name));
+    }
+    release();
 }
 
 void ChartWindow::printWindow()

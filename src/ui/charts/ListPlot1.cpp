@@ -2,6 +2,7 @@
 
 #include "core/charts/ChartDrawing.h"
 #include "core/charts/ChartLogic.h"
+#include "core/charts/ChartReadout.h"
 #include "ui/charts/PlotRange.h"
 #include "ui/common/App.h"
 #include "ui/common/Commands.h"
@@ -103,6 +104,11 @@ void ListPlot1::Form_Resize()
         if (isVisible())
             return;
     }
+    redraw();
+}
+
+void ListPlot1::redraw()
+{
     SharedState &s = app().state();
     layoutArea();
     ++generation_;
@@ -146,6 +152,98 @@ void ListPlot1::Toolbar1_ButtonClick(const QString &key)
         showPlotRange(app());
     else if (key == QLatin1String("Print"))
         printWindow();
+    else if (key == QLatin1String("SaveImage"))
+        saveImage();
+}
+
+bool ListPlot1::onPlot(QPointF units) const
+{
+    const ChartGeometry &g = app().state().fileGeometry;
+    return units.y() >= g.plotTop() - 5 && units.y() <= g.PlotBottom + 6 && units.x() >= g.PlotLeft - 10 &&
+           units.x() <= g.PlotLeft + g.PlotWidth + 10;
+}
+
+void ListPlot1::hoverAt(QPointF pixels)
+{
+    const SharedState &s = app().state();
+    const QPointF at = toUnits(pixels);
+    const GridSource *grid = plotGrid(app());
+    const RecordRange range{s.PlotFrom, s.PlotTo};
+    const std::optional<int> record =
+        onPlot(at) ? nearestRecord(s.fileGeometry, s.fileSweep.StepX, range, at.x()) : std::nullopt;
+    if (!record || !grid || *record >= grid->rowCount()) {
+        clearHover();
+        return;
+    }
+    const int row = *record;
+    Readout r;
+    const QString number = grid->cell(row, 0);
+    r.label = QStringLiteral("Registro ") + (number.isEmpty() ? QString::number(row) : number);
+    r.date = grid->cell(row, 1);
+    r.time = grid->cell(row, 2);
+    r.temperature = grid->cell(row, 3);
+    r.dewPoint = grid->cell(row, 4);
+    r.wetBulb = grid->cell(row, 5);
+    r.humidity = grid->cell(row, 6);
+    r.celsius = plotCelsius(app());
+    showHover(recordX(s.fileGeometry, s.fileSweep.StepX, range, row), s.fileGeometry, readoutText(r), pixels);
+}
+
+void ListPlot1::showRecords(int from, int to)
+{
+    SharedState &s = app().state();
+    if (from == s.PlotFrom && to == s.PlotTo)
+        return;
+    s.PlotFrom = from;
+    s.PlotTo = to;
+    s.PlotCount = to - from + 1;
+    redraw();
+    // An open scale dialog shows the range now plotted.
+    if (auto *range = qobject_cast<PlotRange *>(app().plotRange.data()))
+        range->Form_Resize();
+    // No half-second wait for a change the user is making with the mouse.
+    QTimer::singleShot(0, this, [this] { Timer1_Timer(); });
+}
+
+void ListPlot1::pressAt(QPointF pixels)
+{
+    const SharedState &s = app().state();
+    dragStart_.reset();
+    if (!onPlot(toUnits(pixels)) || s.PlotCount < 1)
+        return;
+    dragStart_ = pixels;
+    dragFrom_ = s.PlotFrom;
+    dragTo_ = s.PlotTo;
+    dragStep_ = s.fileSweep.StepX;
+}
+
+void ListPlot1::dragTo(QPointF pixels)
+{
+    if (!dragStart_)
+        return;
+    const SharedState &s = app().state();
+    const double dx = toUnits(pixels).x() - toUnits(*dragStart_).x();
+    const RecordRange r = panRecords({dragFrom_, dragTo_}, s.FileRecordCount, dragShift(dx, dragStep_));
+    showRecords(r.from, r.to);
+}
+
+void ListPlot1::doubleClickAt(QPointF pixels)
+{
+    dragStart_.reset();
+    const SharedState &s = app().state();
+    if (onPlot(toUnits(pixels)) && s.FileRecordCount >= 1)
+        showRecords(1, s.FileRecordCount);
+}
+
+void ListPlot1::wheelAt(QPointF pixels, int angle)
+{
+    const SharedState &s = app().state();
+    const QPointF at = toUnits(pixels);
+    if (!onPlot(at) || s.PlotCount < 1 || !(s.fileSweep.StepX > 0))
+        return;
+    const double anchor = s.PlotFrom + (at.x() - s.fileGeometry.PlotLeft) / s.fileSweep.StepX;
+    const RecordRange r = zoomRecords({s.PlotFrom, s.PlotTo}, s.FileRecordCount, anchor, wheelZoomFactor(angle));
+    showRecords(r.from, r.to);
 }
 
 void PlotFileGrid(ListPlot1 &chart, const GridSource *grid)

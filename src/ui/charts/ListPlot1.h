@@ -36,6 +36,12 @@ public:
     // Counts frame redraws; a plot stops when the frame it drew on is gone.
     int frameGeneration() const { return generation_; }
 
+    void hoverAt(QPointF pixels) override;
+    void pressAt(QPointF pixels) override;
+    void dragTo(QPointF pixels) override;
+    void doubleClickAt(QPointF pixels) override;
+    void wheelAt(QPointF pixels, int angle) override;
+
     // The design size, which is also the minimum (twips).
     static constexpr double kMinWidthTwips = 6000;
     static constexpr double kMinHeightTwips = 5865;
@@ -51,8 +57,18 @@ protected:
 
 private:
     friend void PlotFileGrid(ListPlot1 &chart, const GridSource *grid);
+    // The frame now and the plot as soon as events run.
+    void redraw();
+    // Plots records from..to, as PlotRange would set them.
+    void showRecords(int from, int to);
+    bool onPlot(QPointF units) const;
+
     bool plotting_ = false;
     int generation_ = 0;
+    std::optional<QPointF> dragStart_;
+    int dragFrom_ = 1;
+    int dragTo_ = 0;
+    double dragStep_ = 0;
 };
 
 // The plot routine: the records PlotFrom..PlotTo of `grid` (the file list's

@@ -55,6 +55,9 @@ void RealTime24::Form_Resize()
     placeTextBlock(surface.scaleWidth() - 90);
     DrawChartFrame(surface, s.liveGeometry, s.liveScale, ChartKind::Live, s.liveSweep, displayLocale());
     surface.suspend();
+    points_.reset(s.liveGeometry, 1 / surface.pixelsPerUnitX());
+    if (mouse_)
+        hoverAt(*mouse_);
     canvas()->update();
 }
 
@@ -67,10 +70,48 @@ void RealTime24::Timer1_Timer()
     v[SeriesRh] = SeriesValue::number(r.Rh);
     v[SeriesWet] = SeriesValue::number(r.WetC);
     v[SeriesDew] = SeriesValue::number(r.DewC);
-    LiveTick(surface(), s.liveGeometry, s.liveSweep, s.liveScale, v, paletteColor(s.GridColorIndex),
-             app().clock().now().time(), lastLabel_);
+    const QDateTime now = app().clock().now();
+    LiveTick(surface(), s.liveGeometry, s.liveSweep, s.liveScale, v, paletteColor(s.GridColorIndex), now.time(),
+             lastLabel_);
     surface().suspend();
+    LivePoint point;
+    point.x = s.liveGeometry.PlotLeft + s.liveSweep.CursorX;
+    point.number = ++ticks_;
+    point.when = now;
+    point.tempC = r.TempC;
+    point.rh = r.Rh;
+    point.wetC = r.WetC;
+    point.dewC = r.DewC;
+    points_.add(point, s.liveSweep.StepX);
+    // The point under a resting mouse may just have been drawn or erased.
+    if (mouse_)
+        hoverAt(*mouse_);
     canvas()->update();
+}
+
+void RealTime24::hoverAt(QPointF pixels)
+{
+    const ChartGeometry &g = app().state().liveGeometry;
+    const QPointF at = toUnits(pixels);
+    if (at.y() < g.plotTop() - 5 || at.y() > g.PlotBottom + 6 || at.x() < g.PlotLeft - 2 ||
+        at.x() > g.PlotLeft + g.PlotWidth + 2) {
+        leaveArea();
+        return;
+    }
+    mouse_ = pixels;
+    // The point under the cursor: within half a step, and never less than
+    // two pixels, so that a dense sweep can still be pointed at.
+    const double tolerance = std::max(app().state().liveSweep.StepX / 2, 2 / surface().pixelsPerUnitX());
+    if (const std::optional<LivePoint> p = points_.nearest(at.x(), tolerance))
+        showHover(p->x, g, readoutText(liveReadout(*p)), pixels);
+    else
+        showHover(at.x(), g, QString(), pixels);
+}
+
+void RealTime24::leaveArea()
+{
+    mouse_.reset();
+    clearHover();
 }
 
 void RealTime24::Toolbar1_ButtonClick(const QString &key)
@@ -79,6 +120,8 @@ void RealTime24::Toolbar1_ButtonClick(const QString &key)
         showRealTimeRange(app());
     else if (key == QLatin1String("Print"))
         printWindow();
+    else if (key == QLatin1String("SaveImage"))
+        saveImage();
 }
 
 void RealTime24::Form_Unload()

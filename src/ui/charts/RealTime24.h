@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/charts/ChartReadout.h"
 #include "ui/charts/ChartWindow.h"
 
 // "Gráfico - Tempo real": the live readings drawn by a sweeping cursor, one
@@ -13,6 +14,9 @@ public:
 
     // The last time label written under the axis.
     QString lastTimeLabel() const { return lastLabel_; }
+
+    void hoverAt(QPointF pixels) override;
+    void leaveArea() override;
 
     // The design minimum size, in twips.
     static constexpr double kMinWidthTwips = 5355;
@@ -30,6 +34,10 @@ protected:
 
 private:
     QString lastLabel_;
+    // What the picture shows, for reading values off it.
+    LivePointLog points_;
+    qint64 ticks_ = 0;
+    std::optional<QPointF> mouse_;
     bool unloaded_ = false;
 };
 
