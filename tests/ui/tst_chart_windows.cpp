@@ -19,6 +19,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QWheelEvent>
 #include <cmath>
 
 namespace {
@@ -93,6 +94,26 @@ void loadTenRecordFile(TestApp &t)
     f.close();
     t.prompts->answerFile(path);
     commands::openDataFile(*t.app);
+}
+
+// The mouse on a chart's drawing area, at chart units (x, y).
+QPoint at(ChartWindow *w, double x, double y)
+{
+    return {w->surface().toPixelX(x), w->surface().toPixelY(y)};
+}
+
+void mouse(QWidget *canvas, QEvent::Type type, QPoint pos, Qt::MouseButton button = Qt::NoButton,
+           Qt::MouseButtons buttons = Qt::NoButton)
+{
+    QMouseEvent e(type, QPointF(pos), QPointF(canvas->mapToGlobal(pos)), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(canvas, &e);
+}
+
+void wheel(QWidget *canvas, QPoint pos, int angle)
+{
+    QWheelEvent e(QPointF(pos), QPointF(canvas->mapToGlobal(pos)), QPoint(), QPoint(0, angle), Qt::NoButton,
+                  Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(canvas, &e);
 }
 
 void typeInto(QLineEdit *box, const QString &text)
@@ -554,6 +575,146 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!s.FilePlotPending, 10000);
         t.app->fileChart->close();
         t.app->fileList->close();
+    }
+
+    // The mouse reads records off the file chart and moves its range as the
+    // scale dialog would set it; the overlay stays out of the picture.
+    void fileChartReadoutZoomAndPan()
+    {
+        TestApp t;
+        SharedState &s = t.app->state();
+        loadTenRecordFile(t);
+        commands::openFileChart(*t.app);
+        auto *chart = qobject_cast<ListPlot1 *>(t.app->fileChart.data());
+        QVERIFY(QTest::qWaitForWindowExposed(chart));
+        QTRY_VERIFY_WITH_TIMEOUT(!s.FilePlotPending, 10000);
+        QWidget *canvas = chart->canvas();
+        const ChartGeometry &g = s.fileGeometry;
+        const double mid = g.PlotBottom - g.PlotHeight / 2;
+        auto recordAt = [&](int i) { return g.PlotLeft + (i - s.PlotFrom) * s.fileSweep.StepX; };
+
+        const QImage picture = chart->image();
+        const QImage printed = chart->printImage();
+        mouse(canvas, QEvent::MouseMove, at(chart, recordAt(4) + s.fileSweep.StepX * 0.3, mid));
+        QCOMPARE(chart->hoverText(), QStringLiteral("Registro 4\n08/12/2026 10:04:00\nTemperatura: 64.5 °F\n"
+                                                    "UR: 50.0 %\nÚmido: 54.0 °F\nOrvalho: 44.0 °F"));
+        // On screen the line and the box; in the picture, the print and a saved image, neither.
+        QVERIFY(canvas->grab().toImage() != printed);
+        QCOMPARE(chart->image(), picture);
+        QCOMPARE(chart->printImage(), printed);
+        shot(chart, QStringLiteral("file-hover"));
+        const QString png = t.path(QStringLiteral("grafico"));
+        t.prompts->answerFile(png);
+        chart->button("SaveImage")->trigger();
+        QCOMPARE(t.prompts->shown.last().kind, QStringLiteral("save"));
+        QCOMPARE(QImage(png + QStringLiteral(".png")).convertToFormat(printed.format()), printed);
+        const QString pdf = t.path(QStringLiteral("grafico.PDF"));
+        t.prompts->answerFile(pdf);
+        chart->Toolbar1_ButtonClick(QStringLiteral("SaveImage"));
+        QVERIFY(readAll(pdf).startsWith("%PDF"));
+        // A folder that does not exist: said so, nothing written.
+        t.prompts->answerFile(t.path(QStringLiteral("nada/grafico.png")));
+        chart->Toolbar1_ButtonClick(QStringLiteral("SaveImage"));
+        QVERIFY(t.prompts->messages().value(0).startsWith(QStringLiteral("Não foi possível salvar a imagem")));
+        // Below the plot, on the text block: no readout.
+        mouse(canvas, QEvent::MouseMove, at(chart, recordAt(4), g.PlotBottom + 40));
+        QCOMPARE(chart->hoverText(), QString());
+
+        // A notch of the wheel over record 9 zooms in around it.
+        wheel(canvas, at(chart, recordAt(9), mid), 120);
+        QCOMPARE(s.PlotCount, 8);
+        QCOMPARE(s.PlotTo, 10);
+        QCOMPARE(s.fileSweep.StepX, g.PlotWidth / 8);
+        QTRY_VERIFY_WITH_TIMEOUT(!s.FilePlotPending, 10000);
+        // What is shown is what the scale dialog's range draws.
+        FileChartPicture same;
+        same.size = chart->image().size();
+        same.celsius = false;
+        same.range = {s.PlotFrom, s.PlotTo, s.PlotCount};
+        const GridSource *grid = commands::fileListGrid(*t.app);
+        auto records = [&] {
+            return readPlotRecords(
+                grid->rowCount(), [&](int r, int c) { return grid->cell(r, c); }, s.PlotFrom, s.PlotTo);
+        };
+        QCOMPARE(chart->image(), renderFileChart(same, records()));
+        chart->Toolbar1_ButtonClick(QStringLiteral("Limit"));
+        auto *range = qobject_cast<PlotRange *>(t.app->plotRange.data());
+        QVERIFY(range);
+        QCOMPARE(range->TxtFrom->text(), QString::number(s.PlotFrom));
+        QCOMPARE(range->TxtTo->text(), QStringLiteral("10"));
+
+        // Dragging two steps to the right brings two earlier records in.
+        const int from = s.PlotFrom;
+        const QPoint start = at(chart, recordAt(5), mid);
+        mouse(canvas, QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
+        mouse(canvas, QEvent::MouseMove, start + QPoint(chart->surface().toPixelX(2 * s.fileSweep.StepX), 0),
+              Qt::NoButton, Qt::LeftButton);
+        mouse(canvas, QEvent::MouseButtonRelease, start, Qt::LeftButton, Qt::NoButton);
+        QCOMPARE(s.PlotFrom, std::max(1, from - 2));
+        QCOMPARE(s.PlotCount, 8);
+        QCOMPARE(range->TxtFrom->text(), QString::number(s.PlotFrom));
+        QTRY_VERIFY_WITH_TIMEOUT(!s.FilePlotPending, 10000);
+        same.range = {s.PlotFrom, s.PlotTo, s.PlotCount};
+        QCOMPARE(chart->image(), renderFileChart(same, records()));
+        // Zooming out never goes past the file; a double click shows all of it.
+        for (int i = 0; i < 3; ++i)
+            wheel(canvas, at(chart, recordAt(5), mid), -120);
+        QCOMPARE(s.PlotCount, 10);
+        wheel(canvas, at(chart, recordAt(5), mid), 240);
+        QVERIFY(s.PlotCount < 10);
+        mouse(canvas, QEvent::MouseButtonDblClick, at(chart, recordAt(5), mid), Qt::LeftButton, Qt::LeftButton);
+        QCOMPARE(s.PlotFrom, 1);
+        QCOMPARE(s.PlotTo, 10);
+        QTRY_VERIFY_WITH_TIMEOUT(!s.FilePlotPending, 10000);
+        QCOMPARE(chart->image(), picture);
+        range->close();
+        chart->close();
+        t.app->fileList->close();
+    }
+
+    void liveChartReadsThePointUnderTheMouse()
+    {
+        TestApp t;
+        SharedState &s = t.app->state();
+        commands::openLiveChart(*t.app);
+        auto *w = qobject_cast<RealTime24 *>(t.app->liveChart.data());
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        w->Timer1->stop();
+        s.liveSweep.StepX = 6;
+        w->Form_Resize();
+        const ChartGeometry &g = s.liveGeometry;
+        const double mid = g.PlotBottom - g.PlotHeight / 2;
+        for (int i = 1; i <= 20; ++i) {
+            t.clock->t = t.clock->t.addSecs(1);
+            s.reading.TempC = 20 + i;
+            s.reading.Rh = 40 + i;
+            s.reading.WetC = 15.25;
+            s.reading.DewC = 10.75;
+            w->Timer1_Timer();
+        }
+        QWidget *canvas = w->canvas();
+        // With a text, the print shows the whole area as the screen does.
+        w->TxtName->setText(QStringLiteral("Estufa"));
+        mouse(canvas, QEvent::MouseMove, at(w, g.PlotLeft + 6 * 6 + 1, mid));
+        QCOMPARE(w->hoverText(), QStringLiteral("Ponto 7\n08/12/2026 10:00:07\nTemperatura: 27.0 °C\n"
+                                                "UR: 47.0 %\nÚmido: 15.2 °C\nOrvalho: 10.7 °C"));
+        shot(w, QStringLiteral("live-hover"));
+        // Beyond the last point drawn: the line alone.
+        mouse(canvas, QEvent::MouseMove, at(w, g.PlotLeft + 6 * 30, mid));
+        QCOMPARE(w->hoverText(), QString());
+        QVERIFY(canvas->grab().toImage() != w->printImage());
+        // The next ticks draw under the resting mouse: it reads them.
+        for (int i = 0; i < 11; ++i)
+            w->Timer1_Timer();
+        QVERIFY(w->hoverText().startsWith(QStringLiteral("Ponto 31\n")));
+        // A new frame has no points; leaving the area takes the overlay away.
+        w->Form_Resize();
+        QCOMPARE(w->hoverText(), QString());
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(canvas, &leave);
+        w->TxtName->clearFocus(); // no caret on either side
+        QCOMPARE(canvas->grab().toImage(), w->printImage());
+        w->close();
     }
 
     void resizeOrCloseDuringThePlot()
