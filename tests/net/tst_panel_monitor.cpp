@@ -12,6 +12,8 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -40,7 +42,19 @@ Monitoring *openMonitoring(Panel &p)
     return qobject_cast<Monitoring *>(p.monitor()->monitoringWindow.data());
 }
 
-void publishTo(Panel &p, quint16 port, const QString &id)
+// The body of GET url; empty when no answer came.
+QByteArray httpGet(const QString &url)
+{
+    static QNetworkAccessManager net;
+    QNetworkReply *r = net.get(QNetworkRequest(QUrl(url)));
+    const bool done = QTest::qWaitFor([r] { return r->isFinished(); }, 30000);
+    const QByteArray body = done ? r->readAll() : QByteArray();
+    r->abort();
+    r->deleteLater();
+    return body;
+}
+
+void publishTo(Panel &p, quint16 port, const QString &id, quint16 metricsPort = 0)
 {
     Monitoring *w = openMonitoring(p);
     QVERIFY(w);
@@ -48,6 +62,8 @@ void publishTo(Panel &p, quint16 port, const QString &id)
     w->TxtHost->setText(QStringLiteral("127.0.0.1"));
     w->TxtPort->setText(QString::number(port));
     w->TxtId->setText(id);
+    if (metricsPort)
+        w->TxtMetricsPort->setText(QString::number(metricsPort));
     w->CmdOK_Click();
 }
 
@@ -91,8 +107,9 @@ private slots:
         f.sampleByHand();
         PanelMonitor &m = *p.monitor();
         m.setBeeper([] {});
-        publishTo(p, broker.port(), QStringLiteral("lab1"));
+        publishTo(p, broker.port(), QStringLiteral("lab1"), ServerProcess::freePort());
         QTRY_VERIFY_WITH_TIMEOUT(m.mqtt() && m.mqtt()->isConnected(), 20000);
+        QVERIFY(m.metricsUrl().startsWith(QLatin1String("http://127.0.0.1:")));
 
         AlarmLimits *l = openLimits(p);
         QVERIFY(l);
@@ -113,6 +130,13 @@ private slots:
         QVERIFY(p.LblRHAlarm->isVisible() && isRed(p.LblRH));
         QVERIFY(p.LblDewAlarm->isHidden() && !isRed(p.LblDew));
         QCOMPARE(m.beeps(), 1);
+        const QByteArray metrics = httpGet(m.metricsUrl());
+        for (const char *line : {"termohigrometro_alarm{instrument=\"lab1\",quantity=\"temp\"} 1\n",
+                                 "termohigrometro_alarm{instrument=\"lab1\",quantity=\"rh\"} 1\n",
+                                 "termohigrometro_limit_high{instrument=\"lab1\",quantity=\"temp\"} 30\n",
+                                 "termohigrometro_temperature_celsius{instrument=\"lab1\"} 32\n",
+                                 "termohigrometro_mqtt_connected{instrument=\"lab1\"} 1\n"})
+            QVERIFY2(metrics.contains(line), line);
 
         // The lost link is its own state: no samples, no red, until it is back.
         f.link->setSilent(true);
@@ -129,6 +153,7 @@ private slots:
         sampleAt(f, 25.0, 50.0);
         QVERIFY(p.LblTempAlarm->isHidden() && p.LblRHAlarm->isHidden());
         QVERIFY(!isRed(p.LblTemperature) && !isRed(p.LblRH));
+        QVERIFY(httpGet(m.metricsUrl()).contains("termohigrometro_alarm{instrument=\"lab1\",quantity=\"temp\"} 0\n"));
 
         // Without the sound a new alarm is silent.
         l = openLimits(p);

@@ -1,6 +1,8 @@
 #include "ui/monitor/PanelMonitor.h"
 
+#include "core/monitor/Metrics.h"
 #include "core/monitor/MqttPayload.h"
+#include "net/MetricsServer.h"
 #include "net/MqttSink.h"
 #include "ui/common/App.h"
 #include "ui/monitor/AlarmLimits.h"
@@ -8,9 +10,32 @@
 #include "ui/monitor/Monitoring.h"
 
 #include <QApplication>
+#include <QHostAddress>
 #include <QInputDialog>
 
 #include <qt6keychain/keychain.h>
+
+// The one sink of the run's set: it hands everything on to the sinks of the
+// moment, so the MQTT sink and the metrics can be replaced while the alarm
+// states and the set stay as they are.
+class PanelMonitor::Relay : public SampleSink {
+public:
+    explicit Relay(PanelMonitor &m) : m_(m) {}
+    void onSample(const Sample &sample) override
+    {
+        for (SampleSink *s : m_.current())
+            s->onSample(sample);
+    }
+    void onLinkChanged(bool up, const QDateTime &when) override
+    {
+        for (SampleSink *s : m_.current())
+            s->onLinkChanged(up, when);
+    }
+    void onAlarm(const AlarmEvent &event) override { m_.dispatch({event}); }
+
+private:
+    PanelMonitor &m_;
+};
 
 namespace {
 const QString kKeyringService = QStringLiteral("termohigrometro");
@@ -30,6 +55,16 @@ PanelMonitor::PanelMonitor(App &app, QObject *parent) : QObject(parent), app_(ap
     beeper_ = [] { QApplication::beep(); };
     prompt_ = [this](const QString &text) { return askPassword(app_.mainWindow(), text); };
     sinks_ = std::make_unique<SinkSet>();
+    sinks_->add(std::make_unique<Relay>(*this));
+}
+
+QList<SampleSink *> PanelMonitor::current() const
+{
+    QList<SampleSink *> out;
+    for (SampleSink *s : std::initializer_list<SampleSink *>{log_.get(), mqtt_.get(), metrics_.get()})
+        if (s)
+            out << s;
+    return out;
 }
 
 PanelMonitor::~PanelMonitor()
@@ -48,8 +83,8 @@ void PanelMonitor::start()
     log_ = std::make_unique<AlarmLog>(
         app_.autoDumpFolder() + QStringLiteral("/alarmes.csv"), [this] { return app_.state().CelsiusDisplay; },
         [this](const QString &text) { app_.showError(text); });
-    sinks_ = std::make_unique<SinkSet>(AlarmMonitor(settings_.limits, settings_.delay));
-    sinks_->add(log_.get());
+    sinks_->alarms() = AlarmMonitor(settings_.limits, settings_.delay);
+    rebuild(std::nullopt, false, true);
     if (settings_.publish.enabled)
         startWithPasswordFromKeyring();
 }
@@ -74,17 +109,17 @@ void PanelMonitor::startWithPasswordFromKeyring()
     const int generation = ++generation_;
     awaitingPassword_ = false;
     if (settings_.publish.user.isEmpty()) {
-        rebuild(std::nullopt);
+        rebuild(std::nullopt, true, false);
         return;
     }
     if (sessionPassword_) {
-        rebuild(sessionPassword_);
+        rebuild(sessionPassword_, true, false);
         return;
     }
     // Until the keyring answers nothing is published under the new options:
     // a first attempt without the password would only be refused.
     awaitingPassword_ = true;
-    rebuild(std::nullopt);
+    rebuild(std::nullopt, true, false);
     auto *job = new QKeychain::ReadPasswordJob(kKeyringService, this);
     job->setAutoDelete(true);
     job->setInsecureFallback(false);
@@ -105,25 +140,27 @@ void PanelMonitor::startWithPasswordFromKeyring()
             if (generation != generation_ || closed_)
                 return;
         }
-        rebuild(sessionPassword_);
+        rebuild(sessionPassword_, true, false);
     });
     job->start();
 }
 
-void PanelMonitor::rebuild(const std::optional<QString> &password)
+void PanelMonitor::rebuild(const std::optional<QString> &password, bool mqttToo, bool metricsToo)
 {
     if (closed_)
         return;
-    if (mqtt_)
+    if (mqttToo && mqtt_)
         mqtt_->close();
     const std::optional<bool> up = sinks_->linkUp();
-    auto next = std::make_unique<SinkSet>(sinks_->alarms());
-    sinks_.reset();
-    mqtt_.reset();
-    if (log_)
-        next->add(log_.get());
+    const QDateTime now = app_.clock().now();
+    if (mqttToo)
+        mqtt_.reset();
+    if (metricsToo) {
+        metricsServer_.reset();
+        metrics_.reset();
+    }
     const PublishOptions &p = settings_.publish;
-    if (p.enabled && !p.host.isEmpty() && !awaitingPassword_) {
+    if (mqttToo && p.enabled && !p.host.isEmpty() && !awaitingPassword_) {
         MqttSinkOptions o;
         o.id = instrumentId();
         o.broker.host = p.host;
@@ -140,11 +177,35 @@ void PanelMonitor::rebuild(const std::optional<QString> &password)
         mqtt_ = std::make_unique<MqttSink>(o);
         connect(mqtt_.get(), &MqttSink::statusChanged, this, &PanelMonitor::statusChanged);
         mqtt_->start();
-        next->add(mqtt_.get());
+        // A new sink learns the link's state as the others did.
+        if (up)
+            mqtt_->onLinkChanged(*up, now);
     }
-    sinks_ = std::move(next);
-    if (up)
-        sinks_->linkChanged(*up, app_.clock().now());
+    if (metricsToo && p.metricsPort != 0) {
+        metrics_ = std::make_unique<MetricsSink>(instrumentId(), settings_.limits);
+        if (up)
+            metrics_->onLinkChanged(*up, now);
+        metricsServer_ = std::make_unique<MetricsServer>([m = metrics_.get()] { return m->text(); });
+        QString error;
+        // The loopback only, as `monitor` serves by default: a scraper on
+        // this machine (or a proxy) reaches it, nobody else.
+        if (!metricsServer_->listen(QHostAddress::LocalHost, p.metricsPort, &error)) {
+            metricsServer_.reset();
+            metricsError_ = error;
+            app_.showError(
+                QStringLiteral("Não foi possível servir as métricas na porta %1:\n%2").arg(p.metricsPort).arg(error));
+        } else {
+            metricsError_.clear();
+        }
+    }
+    if (metrics_) {
+        if (mqtt_)
+            metrics_->setPublisherStatus([mqtt = mqtt_.get()] {
+                return PublisherStatus{mqtt->isConnected(), mqtt->queued(), mqtt->dropped()};
+            });
+        else
+            metrics_->setPublisherStatus({});
+    }
     emit statusChanged();
 }
 
@@ -190,6 +251,8 @@ void PanelMonitor::dispatch(const QVector<AlarmEvent> &events)
             log_->onAlarm(e);
         if (mqtt_)
             mqtt_->onAlarm(e);
+        if (metrics_)
+            metrics_->onAlarm(e);
     }
 }
 
@@ -215,6 +278,9 @@ bool PanelMonitor::setAlarmSettings(const Limits &limits, int delay, bool sound,
     settings_.limits = limits;
     settings_.delay = delay;
     settings_.sound = sound;
+    // The metrics show the limits they watch: they start again with the new ones.
+    if (metrics_)
+        rebuild(std::nullopt, false, true);
     emit alarmsChanged();
     if (!ended.isEmpty())
         emit logChanged();
@@ -223,6 +289,8 @@ bool PanelMonitor::setAlarmSettings(const Limits &limits, int delay, bool sound,
 
 bool PanelMonitor::setPublishing(const PublishOptions &options, const std::optional<QString> &password, QString *error)
 {
+    const bool metricsMoved =
+        options.metricsPort != settings_.publish.metricsPort || options.id != settings_.publish.id;
     const bool sameAccount = options.user == settings_.publish.user && options.host == settings_.publish.host &&
                              options.port == settings_.publish.port;
     settings_.publish = options;
@@ -249,10 +317,12 @@ bool PanelMonitor::setPublishing(const PublishOptions &options, const std::optio
     // A keyring answer still on its way belongs to the old options.
     ++generation_;
     awaitingPassword_ = false;
+    if (metricsMoved)
+        rebuild(std::nullopt, false, true);
     if (options.enabled)
         startWithPasswordFromKeyring();
     else
-        rebuild(std::nullopt);
+        rebuild(std::nullopt, true, false);
     return saved;
 }
 
@@ -271,7 +341,20 @@ QStringList PanelMonitor::runLog() const
     return log_ ? log_->runLines() : QStringList();
 }
 
+QString PanelMonitor::metricsUrl() const
+{
+    return metricsServer_ ? metricsServer_->url() : QString();
+}
+
 QString PanelMonitor::statusText() const
+{
+    const QString metrics = metricsServer_             ? QStringLiteral("\nMétricas em %1").arg(metricsServer_->url())
+                            : !metricsError_.isEmpty() ? QStringLiteral("\nMétricas: %1").arg(metricsError_)
+                                                       : QString();
+    return publishingText() + metrics;
+}
+
+QString PanelMonitor::publishingText() const
 {
     const PublishOptions &p = settings_.publish;
     if (!p.enabled)
@@ -293,10 +376,9 @@ void PanelMonitor::close()
     if (closed_)
         return;
     closed_ = true;
-    if (sinks_)
-        sinks_->close();
-    if (mqtt_)
-        mqtt_->close();
+    sinks_->close();
+    for (SampleSink *s : current())
+        s->close();
 }
 
 void PanelMonitor::showLimits()

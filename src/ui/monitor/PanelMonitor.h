@@ -14,6 +14,8 @@
 
 class App;
 class AlarmLog;
+class MetricsServer;
+class MetricsSink;
 class MqttSink;
 struct Reading;
 
@@ -59,6 +61,8 @@ public:
     MqttSink *mqtt() const { return mqtt_.get(); }
     // "Conectado a ...", "Sem conexão com ...", queued samples, the last error.
     QString statusText() const;
+    // "http://127.0.0.1:PORT/metrics" while the metrics are served.
+    QString metricsUrl() const;
     // The id the samples are published under (chosen, or from the port).
     QString instrumentId() const;
 
@@ -73,7 +77,12 @@ signals:
     void statusChanged();
 
 private:
-    void rebuild(const std::optional<QString> &password);
+    class Relay;
+    QList<SampleSink *> current() const;
+    // A new MQTT sink, new metrics or both, told the state of the link;
+    // the other sinks and the alarm states stay as they are.
+    void rebuild(const std::optional<QString> &password, bool mqttToo, bool metricsToo);
+    QString publishingText() const;
     void startWithPasswordFromKeyring();
     void dispatch(const QVector<AlarmEvent> &events);
     QString keyringKey() const;
@@ -82,7 +91,10 @@ private:
     PanelSettings settings_;
     std::unique_ptr<AlarmLog> log_;
     std::unique_ptr<MqttSink> mqtt_;
-    std::unique_ptr<SinkSet> sinks_; // after its sinks: destroyed before them
+    std::unique_ptr<MetricsSink> metrics_;
+    std::unique_ptr<MetricsServer> metricsServer_;
+    QString metricsError_;
+    std::unique_ptr<SinkSet> sinks_; // its one sink, a Relay, hands on to the three above
     std::optional<QString> sessionPassword_;
     std::optional<Sample> last_;
     quint64 sequence_ = 0;
