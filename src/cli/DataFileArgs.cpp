@@ -1,6 +1,9 @@
 #include "cli/DataFileArgs.h"
 
 #include "core/files/DataFile.h"
+#include "core/stats/Stats.h"
+
+#include <cmath>
 
 int oneDataFileArg(const QStringList &positional, const CliCommand &command, QTextStream &err)
 {
@@ -52,5 +55,23 @@ int fitRecordRange(RecordRange &range, int count, const CliCommand &command, QTe
     }
     if (count == 0)
         range.from = 1, range.to = 0;
+    return -1;
+}
+
+int parseStatsOptions(const QCommandLineParser &parser, const StatsOptions &options, const CliCommand &command,
+                      QTextStream &err, Limits &limits, double &mktKelvin)
+{
+    for (const QString &text : parser.values(options.limit)) {
+        QString error;
+        if (!parseLimit(text, limits, &error))
+            return cliUsageError(err, command, error);
+    }
+    mktKelvin = kDefaultMktKelvin;
+    if (parser.isSet(options.mktKelvin)) {
+        bool ok = false;
+        mktKelvin = QLocale::c().toDouble(parser.value(options.mktKelvin), &ok);
+        if (!ok || !std::isfinite(mktKelvin) || mktKelvin <= 0)
+            return cliUsageError(err, command, QStringLiteral("--mkt-k takes a positive number of kelvin"));
+    }
     return -1;
 }

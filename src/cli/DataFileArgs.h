@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/Cli.h"
+#include "core/stats/Limits.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -38,3 +39,14 @@ int parseRecordRange(const QCommandLineParser &parser, const RecordRangeOptions 
 // given, 1..0 for an empty file. -1 on success, else cliexit::Usage when a
 // given range does not lie within the file (message on err).
 int fitRecordRange(RecordRange &range, int count, const CliCommand &command, QTextStream &err);
+
+// --limit Q=LOW:HIGH (repeatable) and --mkt-k K of the commands that compute
+// the statistics of a data file.
+struct StatsOptions {
+    QCommandLineOption limit{QStringLiteral("limit"), {}, QStringLiteral("Q=LOW:HIGH")};
+    QCommandLineOption mktKelvin{QStringLiteral("mkt-k"), {}, QStringLiteral("K")};
+};
+
+// Reads --limit and --mkt-k. -1 on success, else cliexit::Usage with the usage message on err.
+int parseStatsOptions(const QCommandLineParser &parser, const StatsOptions &options, const CliCommand &command,
+                      QTextStream &err, Limits &limits, double &mktKelvin);

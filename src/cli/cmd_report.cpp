@@ -4,10 +4,13 @@
 #include "core/files/DataFile.h"
 #include "core/files/Report.h"
 #include "core/files/TextFile.h"
+#include "core/report/FullReport.h"
+#include "render/FullReportPainter.h"
 #include "render/ReportPrinter.h"
 
 #include <QBuffer>
 #include <QCommandLineParser>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QPageSize>
 #include <QPdfWriter>
@@ -47,13 +50,37 @@ std::optional<QByteArray> encodeOutput(bool pdf, const QString &title, const QSt
     return bytes;
 }
 
+// The full report (header, statistics, chart, readings) as an A4 PDF in memory.
+std::optional<QByteArray> encodeFullReport(const QString &title, const fullreport::Input &input, int *pages,
+                                           QString *error)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&buffer);
+    writer.setTitle(title);
+    writer.setCreator(QStringLiteral("termohigrometro-cli"));
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    writer.setResolution(600);
+    const FullReportOutcome outcome = paintFullReport(writer, input);
+    if (!outcome.ok) {
+        *error = outcome.error;
+        return std::nullopt;
+    }
+    *pages = outcome.pages;
+    return bytes;
+}
+
 int run(const CliCommand &self, const QStringList &args, QTextStream &out, QTextStream &err)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")}, {},
                                     QStringLiteral("OUT"));
-    parser.addOption(output);
+    const QCommandLineOption fullOpt(QStringLiteral("full"));
+    const StatsOptions statsOpts;
+    parser.addOptions({output, fullOpt, statsOpts.limit, statsOpts.mktKelvin});
     if (!parser.parse(QStringList{self.name} + args))
         return cliUsageError(err, self, parser.errorText());
     const QStringList pos = parser.positionalArguments();
@@ -65,11 +92,41 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
     const QString suffix = QFileInfo(target).suffix().toLower();
     if (suffix != QLatin1String("pdf") && suffix != QLatin1String("txt"))
         return cliUsageError(err, self, QStringLiteral("the output must end in .pdf or .txt"));
+    const bool full = parser.isSet(fullOpt);
+    if (full && suffix != QLatin1String("pdf"))
+        return cliUsageError(err, self, QStringLiteral("--full writes a PDF: -o OUT.pdf"));
+    if (!full && (parser.isSet(statsOpts.limit) || parser.isSet(statsOpts.mktKelvin)))
+        return cliUsageError(err, self, QStringLiteral("--limit and --mkt-k go with --full"));
+    fullreport::Input input;
+    if (const int code = parseStatsOptions(parser, statsOpts, self, err, input.limits, input.mktKelvin); code >= 0)
+        return code;
 
     DataFileContents file;
     if (const int code = readDataFileArg(self, pos[0], file, err); code >= 0)
         return code;
     QString error;
+    if (full) {
+        input.name = file.name;
+        input.sector = file.sector;
+        input.company = file.company;
+        input.source = QFileInfo(pos[0]).fileName();
+        input.celsius = file.celsius;
+        input.rows = file.records;
+        input.madeAt = QDateTime::currentDateTime();
+        int pages = 0;
+        const auto bytes = encodeFullReport(input.source, input, &pages, &error);
+        if (!bytes) {
+            err << "termohigrometro-cli report: " << target << ": " << error << "\n";
+            return cliexit::Failure;
+        }
+        if (!writeFileAtomically(target, *bytes, &error)) {
+            err << "termohigrometro-cli report: " << error << "\n";
+            return cliexit::Failure;
+        }
+        out << target << ": " << file.records.size() << " records, " << pages << (pages == 1 ? " page" : " pages")
+            << ", " << (file.celsius ? "°C" : "°F") << "\n";
+        return cliexit::Ok;
+    }
     // The rows as the file list holds them: the headings of the file's unit,
     // then every record.
     QVector<QString> rows;
@@ -100,14 +157,25 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
 const CliCommand kCommand{
     QStringLiteral("report"), QStringLiteral("prints the list report of a data file (.dlf) into a PDF or a text file"),
     QStringLiteral("termohigrometro-cli report FILE.dlf -o OUT.pdf|OUT.txt\n"
+                   "termohigrometro-cli report FILE.dlf -o OUT.pdf --full [--limit Q=LOW:HIGH]... [--mkt-k K]\n"
                    "\n"
                    "Writes the report the file list's \"Imprimir\" prints: the name, sector and company\n"
                    "block, the headings of the file's unit, a ruler and one line per record, in a\n"
                    "fixed-pitch font (Lucida Console 8 pt, or the closest monospaced font installed).\n"
                    "No display is needed.\n"
                    "\n"
+                   "With --full, the report of the lists' \"Relatório\": A4 pages with the name, sector\n"
+                   "and company, the file name, the period, the number of records, the statistics\n"
+                   "(minimum, maximum, mean, standard deviation, mean kinetic temperature and, with\n"
+                   "limits, the values and the time outside them), the chart of every record, and the\n"
+                   "readings in columns, with the page number and the time it was made on every page.\n"
+                   "\n"
                    "  -o OUT.pdf|OUT.txt  A4 pages (PDF) or the report's lines in UTF-8 (text);\n"
-                   "                      the file is replaced"),
+                   "                      the file is replaced\n"
+                   "  --full              the full report (PDF only)\n"
+                   "  --limit Q=LOW:HIGH  with --full: limits of quantity Q (temp, rh, dew or wet) in\n"
+                   "                      the file's unit; either bound may be left empty (rh=:70)\n"
+                   "  --mkt-k K           with --full: dH/R of the MKT in kelvin (default 10000)"),
     [](const QStringList &args, QTextStream &out, QTextStream &err) { return run(kCommand, args, out, err); }, true};
 
 const CliCommandRegistrar kRegistrar(kCommand);

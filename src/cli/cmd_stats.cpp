@@ -10,8 +10,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <cmath>
-
 namespace {
 // Local wall-clock time as the file holds it, without a zone offset.
 QString isoLocal(const QDateTime &t)
@@ -135,10 +133,9 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const RecordRangeOptions rangeOpts;
-    const QCommandLineOption limitOpt(QStringLiteral("limit"), {}, QStringLiteral("Q=LOW:HIGH"));
-    const QCommandLineOption mktOpt(QStringLiteral("mkt-k"), {}, QStringLiteral("K"));
+    const StatsOptions statsOpts;
     const QCommandLineOption jsonOpt(QStringLiteral("json"));
-    parser.addOptions({rangeOpts.from, rangeOpts.to, limitOpt, mktOpt, jsonOpt});
+    parser.addOptions({rangeOpts.from, rangeOpts.to, statsOpts.limit, statsOpts.mktKelvin, jsonOpt});
     if (!parser.parse(QStringList{self.name} + args))
         return cliUsageError(err, self, parser.errorText());
     const QStringList pos = parser.positionalArguments();
@@ -148,18 +145,9 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
     if (const int code = parseRecordRange(parser, rangeOpts, self, err, range); code >= 0)
         return code;
     Limits limits;
-    for (const QString &text : parser.values(limitOpt)) {
-        QString error;
-        if (!parseLimit(text, limits, &error))
-            return cliUsageError(err, self, error);
-    }
     double mktKelvin = kDefaultMktKelvin;
-    if (parser.isSet(mktOpt)) {
-        bool ok = false;
-        mktKelvin = QLocale::c().toDouble(parser.value(mktOpt), &ok);
-        if (!ok || !std::isfinite(mktKelvin) || mktKelvin <= 0)
-            return cliUsageError(err, self, QStringLiteral("--mkt-k takes a positive number of kelvin"));
-    }
+    if (const int code = parseStatsOptions(parser, statsOpts, self, err, limits, mktKelvin); code >= 0)
+        return code;
 
     DataFileContents file;
     if (const int code = readDataFileArg(self, pos[0], file, err); code >= 0)

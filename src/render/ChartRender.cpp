@@ -10,7 +10,7 @@ QImage renderFileChart(const FileChartPicture &picture, const QVector<PlotRecord
 {
     QImage image(picture.size, QImage::Format_RGB32);
     image.fill(Qt::white);
-    ChartPainter surface(image, ChartPainter::fileChartFont());
+    ChartPainter surface(image, ChartPainter::fileChartFont(), picture.dpi, picture.dpi);
     const ChartGeometry g = ComputeGeometry(surface.scaleWidth(), surface.scaleHeight());
     SweepState sweep;
     sweep.StepX = fileStepX(g, picture.range.count);

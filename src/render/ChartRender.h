@@ -20,6 +20,9 @@ struct FileChartPicture {
     FilePlotRange range;
     QString name, sector, company;
     GridOrder order = GridOrder::Linear;
+    // Resolution of the picture: the chart keeps its layout and its text
+    // sizes in points, with more pixels for print.
+    double dpi = 96;
 };
 
 QImage renderFileChart(const FileChartPicture &picture, const QVector<PlotRecord> &records);

@@ -1,10 +1,15 @@
 // termohigrometro-cli report: the list report of a data file as text and as
-// PDF, its usage errors and an output that cannot be written.
+// PDF, the full report (header, statistics, chart, readings over several
+// pages), their usage errors and an output that cannot be written.
 #include "support/CliRun.h"
 #include "support/TestApp.h"
 
+#include "core/files/DataFile.h"
+
+#include <QDateTime>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -119,12 +124,114 @@ private slots:
                      qPrintable(fonts));
     }
 
+    void fullReport()
+    {
+        if (QStandardPaths::findExecutable("pdftotext").isEmpty() ||
+            QStandardPaths::findExecutable("pdfinfo").isEmpty())
+            QSKIP("pdftotext or pdfinfo is not installed");
+        const QString out = dir.filePath("full.pdf");
+        const Result r = cli({"report", dir.filePath("ensaio.dlf"), "-o", out, "--full", "--limit", "rh=:99,5"});
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.contains("2 records, 2 pages"), qPrintable(r.out));
+        QVERIFY(run("pdfinfo", {out}).contains(QRegularExpression("Pages:\\s+2\\n")));
+        QStringList lines;
+        for (const QString &line : run("pdftotext", {"-layout", out, "-"}).split('\n'))
+            lines << line.simplified();
+        const auto has = [&](const QString &line) { return lines.contains(line); };
+        QVERIFY(has("Nome: João"));
+        QVERIFY(has("Setor: —"));
+        QVERIFY(has("Empresa: ACME & Filhos"));
+        QVERIFY(has("Arquivo: ensaio.dlf"));
+        QVERIFY(has("Período: 31/12/2026 23:59:58 a 01/01/2027 00:00:00"));
+        QVERIFY(has("Registros: 2"));
+        QVERIFY(has("Intervalo de amostragem: —"));
+        // "OL" and "----.0" are left out: one temperature, dew point and wet bulb each.
+        QVERIFY(has("Mínimo -19,9 °C -25,3 °C -20,4 °C 0,0 %"));
+        QVERIFY(has("Inválidos 1 1 1 0"));
+        QVERIFY(has("Desvio padrão - - - 70,7 %"));
+        QVERIFY(has("Temperatura cinética média (TCM) -19,9 °C"));
+        // 100 % stood for the two seconds until the next record.
+        // (pdftotext may join a short figure with its unit.)
+        QVERIFY(has("Fora dos limites 2 s") || has("Fora dos limites 2s"));
+        QVERIFY(has("123456 01/01/2027 00:00:00 OL ----.0 ----.0 0.0"));
+        const QRegularExpression foot("^Emitido em (\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d) Página (\\d) de 2$");
+        QStringList pages;
+        for (const QString &line : lines) {
+            const auto m = foot.match(line);
+            if (m.hasMatch()) {
+                QVERIFY(QDateTime::fromString(m.captured(1), "dd/MM/yyyy HH:mm:ss").isValid());
+                pages << m.captured(2);
+            }
+        }
+        QCOMPARE(pages, (QStringList{"1", "2"}));
+    }
+
+    void fullReportOfALongFile()
+    {
+        if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+            QSKIP("pdftotext is not installed");
+        // A recording in °F, a reading a minute.
+        constexpr int kRecords = 1500;
+        QByteArray file = "*\r\n*\r\n*\r\n" + headingLine(false).toLatin1() + "\r\n";
+        const QDateTime start(QDate(2026, 6, 30), QTime(0, 0));
+        for (int i = 1; i <= kRecords; ++i) {
+            const QDateTime t = start.addSecs(60 * (i - 1));
+            file += QString("%1\t%2\t%3\t%4.0\t50.0\t55.0\t%5.5\r\n")
+                        .arg(i)
+                        .arg(t.toString("dd/MM/yyyy"), t.toString("HH:mm:ss"))
+                        .arg(40 + i % 30)
+                        .arg(i % 100)
+                        .toLatin1();
+        }
+        QVERIFY(writeAll(dir.filePath("longo.dlf"), file));
+        const QString out = dir.filePath("longo.pdf");
+        const Result r = cli({"report", dir.filePath("longo.dlf"), "-o", out, "--full", "--mkt-k", "9000"});
+        QCOMPARE(r.code, 0);
+        const QString text = run("pdftotext", {"-layout", out, "-"});
+        QVERIFY(text.contains("TCM com ΔH/R = 9.000 K"));
+        QVERIFY(text.contains("°F (graus Fahrenheit)"));
+        // Every record once, with its own time and values, in two columns a page.
+        const QRegularExpression record("(?:^|\\s)(\\d+) (\\d\\d/\\d\\d/\\d{4}) (\\d\\d:\\d\\d:\\d\\d) (\\d+\\.0) "
+                                        "50\\.0 55\\.0 (\\d+\\.5)");
+        QList<int> seen;
+        int twoOnALine = 0;
+        const QString readings = text.mid(text.indexOf("Leituras"));
+        for (const QString &line : readings.split('\n')) {
+            int onLine = 0;
+            for (auto it = record.globalMatch(line.simplified()); it.hasNext(); ++onLine) {
+                const auto m = it.next();
+                const int i = m.captured(1).toInt();
+                const QDateTime t = start.addSecs(60 * (i - 1));
+                QCOMPARE(m.captured(2), t.toString("dd/MM/yyyy"));
+                QCOMPARE(m.captured(3), t.toString("HH:mm:ss"));
+                QCOMPARE(m.captured(4), QString("%1.0").arg(40 + i % 30));
+                QCOMPARE(m.captured(5), QString("%1.5").arg(i % 100));
+                seen << i;
+            }
+            twoOnALine += onLine == 2;
+        }
+        std::sort(seen.begin(), seen.end());
+        QCOMPARE(seen.size(), kRecords);
+        for (int i = 0; i < kRecords; ++i)
+            QCOMPARE(seen[i], i + 1);
+        QVERIFY(twoOnALine > kRecords / 3);
+        const int pages = QRegularExpression("Página \\d+ de (\\d+)").match(text).captured(1).toInt();
+        QVERIFY2(pages >= 8, qPrintable(r.out));
+        QVERIFY(r.out.contains(QString("%1 pages").arg(pages)));
+        QVERIFY(text.contains(QString("Página %1 de %1").arg(pages)));
+    }
+
     void failures()
     {
         const QString in = dir.filePath("ensaio.dlf");
         QCOMPARE(cli({"report", in}).code, 2);
         QCOMPARE(cli({"report", in, "-o", dir.filePath("r.doc")}).code, 2);
         QCOMPARE(cli({"report", "-o", dir.filePath("r.txt")}).code, 2);
+        // The full report is a PDF; limits and the MKT constant belong to it.
+        QCOMPARE(cli({"report", in, "-o", dir.filePath("r.txt"), "--full"}).code, 2);
+        QCOMPARE(cli({"report", in, "-o", dir.filePath("r.pdf"), "--limit", "temp=1:2"}).code, 2);
+        QCOMPARE(cli({"report", in, "-o", dir.filePath("r.pdf"), "--full", "--limit", "temp=2:1"}).code, 2);
+        QCOMPARE(cli({"report", in, "-o", dir.filePath("r.pdf"), "--full", "--mkt-k", "0"}).code, 2);
         const Result missing = cli({"report", dir.filePath("nenhum.dlf"), "-o", dir.filePath("x.txt")});
         QCOMPARE(missing.code, 1);
         QVERIFY(missing.err.contains("nenhum.dlf"));
