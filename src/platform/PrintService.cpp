@@ -1,7 +1,18 @@
 #include "platform/PrintService.h"
 
 #include <QPrintDialog>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
+
+namespace {
+// The full-page A4 the reports are laid out on; the user may change it in
+// the preview, and the pages are laid out again for the paper chosen.
+void useA4(QPrinter &printer)
+{
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setFullPage(true);
+}
+} // namespace
 
 std::unique_ptr<QPrinter> DialogPrintService::choosePrinter(QWidget *parent, const QString &documentName)
 {
@@ -29,4 +40,25 @@ std::unique_ptr<QPrinter> PdfPrintService::choosePrinter(QWidget *parent, const 
     printer->setOutputFileName(file);
     printed_ << file;
     return printer;
+}
+
+bool DialogPrintService::preview(QWidget *parent, const QString &documentName, const Paint &paint)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(documentName);
+    useA4(printer);
+    QPrintPreviewDialog dialog(&printer, parent);
+    dialog.setWindowTitle(documentName);
+    bool ok = true;
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                     [&](QPrinter *target) { ok = paint(*target) && ok; });
+    dialog.exec();
+    return ok;
+}
+
+bool PdfPrintService::preview(QWidget *parent, const QString &documentName, const Paint &paint)
+{
+    std::unique_ptr<QPrinter> printer = choosePrinter(parent, documentName);
+    useA4(*printer);
+    return paint(*printer);
 }

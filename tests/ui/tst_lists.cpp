@@ -221,9 +221,9 @@ private slots:
             keys << a->data().toString();
             tips << a->toolTip();
         }
-        // The list's own buttons first, in their order; the statistics window's comes after them.
-        QCOMPARE(keys, (QStringList{"Save", "Print", "CF", "Stats"}));
-        QCOMPARE(tips, (QStringList{"Salvar como", "Imprimir", "Celsius/Fahrenheit", "Estatísticas"}));
+        // The list's own buttons first, in their order; the statistics window's and the report's come after them.
+        QCOMPARE(keys, (QStringList{"Save", "Print", "CF", "Stats", "Report"}));
+        QCOMPARE(tips, (QStringList{"Salvar como", "Imprimir", "Celsius/Fahrenheit", "Estatísticas", "Relatório"}));
 
         for (Grid *g : {w->GridC, w->GridF}) {
             QCOMPARE(g->rows(), 1);

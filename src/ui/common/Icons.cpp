@@ -312,6 +312,20 @@ const QHash<QString, Draw> &drawings()
              p.setPen(pen(kRed, 1.3));
              p.drawLine(QPointF(0.8, 6.5), QPointF(15.2, 6.5));
          }},
+        {QStringLiteral("Report"),
+         [](QPainter &p) {
+             // A page with a heading, a small chart and lines of readings.
+             p.setPen(pen(kInk, 0.9));
+             p.setBrush(kPaper);
+             p.drawRect(QRectF(2.5, 0.8, 11, 14.4));
+             p.setPen(pen(kInk, 1.1));
+             p.drawLine(QPointF(4.5, 3), QPointF(9.5, 3));
+             p.setPen(pen(kRed, 0.9));
+             p.drawPolyline(QPolygonF({{4.5, 8.5}, {6.5, 6.2}, {8.5, 7.5}, {11.5, 5}}));
+             p.setPen(pen(kGrey, 0.7));
+             for (qreal y : {10.8, 12.8})
+                 p.drawLine(QPointF(4.5, y), QPointF(11.5, y));
+         }},
         {QStringLiteral("Print"),
          [](QPainter &p) {
              p.setPen(pen(kInk, 0.9));
@@ -442,13 +456,13 @@ QIcon toolbarIcon(const QString &key)
 
 QStringList toolbarIconKeys()
 {
-    return {QStringLiteral("Save"),    QStringLiteral("Open"),      QStringLiteral("List"),
-            QStringLiteral("Graph"),   QStringLiteral("Sample"),    QStringLiteral("CF"),
-            QStringLiteral("RecStop"), QStringLiteral("Manual"),    QStringLiteral("PowerOff"),
-            QStringLiteral("Memory"),  QStringLiteral("SetTime"),   QStringLiteral("Offset"),
-            QStringLiteral("AddText"), QStringLiteral("Stop"),      QStringLiteral("RecStopActive"),
-            QStringLiteral("Print"),   QStringLiteral("Plot"),      QStringLiteral("Limit"),
-            QStringLiteral("Alarm"),   QStringLiteral("Monitoring")};
+    return {QStringLiteral("Save"),    QStringLiteral("Open"),       QStringLiteral("List"),
+            QStringLiteral("Graph"),   QStringLiteral("Sample"),     QStringLiteral("CF"),
+            QStringLiteral("RecStop"), QStringLiteral("Manual"),     QStringLiteral("PowerOff"),
+            QStringLiteral("Memory"),  QStringLiteral("SetTime"),    QStringLiteral("Offset"),
+            QStringLiteral("AddText"), QStringLiteral("Stop"),       QStringLiteral("RecStopActive"),
+            QStringLiteral("Print"),   QStringLiteral("Plot"),       QStringLiteral("Limit"),
+            QStringLiteral("Alarm"),   QStringLiteral("Monitoring"), QStringLiteral("Report")};
 }
 
 QString toolbarPictureKey(int index)

@@ -15,7 +15,8 @@
 //   "Stop" (floppy with a stop square: a PC run is recording),
 //   "RecStopActive" (instrument with a stop square: it is logging),
 //   "Print" (printer), "Plot" (chart with a pen), "Limit" (scale bounds),
-//   "Alarm" (bell between two bounds), "Monitoring" (antenna with waves).
+//   "Alarm" (bell between two bounds), "Monitoring" (antenna with waves),
+//   "Report" (a page with a heading, a chart and lines).
 // An unknown key gives a neutral question-mark picture.
 QIcon toolbarIcon(const QString &key);
 

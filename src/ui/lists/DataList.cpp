@@ -13,6 +13,7 @@ DataList::DataList(App &app, QWidget *parent) : ListWindow(app, QStringLiteral("
     addButton(QStringLiteral("Print"), QStringLiteral("Imprimir"));
     addButton(QStringLiteral("CF"), QStringLiteral("Celsius/Fahrenheit"));
     addButton(QStringLiteral("Stats"), QStringLiteral("Estatísticas"));
+    addButton(QStringLiteral("Report"), QStringLiteral("Relatório"));
     Form_Load();
 }
 

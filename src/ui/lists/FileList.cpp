@@ -14,6 +14,7 @@ FileList::FileList(App &app, QWidget *parent) : ListWindow(app, QString(), paren
     addButton(QStringLiteral("Plot"), QStringLiteral("Plotat"));
     addButton(QStringLiteral("Print"), QStringLiteral("Imprimir"));
     addButton(QStringLiteral("Stats"), QStringLiteral("Estatísticas"));
+    addButton(QStringLiteral("Report"), QStringLiteral("Relatório"));
     for (int i = 0; i < 3; ++i) {
         LblMessage[i] = new QLabel(this);
         LblMessage[i]->setObjectName(QStringLiteral("LblMessage"));

@@ -15,6 +15,7 @@ List::List(App &app, QWidget *parent) : ListWindow(app, QStringLiteral("Lista - 
     addButton(QStringLiteral("Print"), QStringLiteral("Imprimir"));
     addButton(QStringLiteral("CF"), QStringLiteral("Celsius/Fahrenheit"));
     addButton(QStringLiteral("Stats"), QStringLiteral("Estatísticas"));
+    addButton(QStringLiteral("Report"), QStringLiteral("Relatório"));
 
     LblDump = new QLabel(this);
     LblDump->setObjectName(QStringLiteral("LblDump"));

@@ -3,6 +3,7 @@
 #include "core/files/DataFile.h"
 #include "ui/common/App.h"
 #include "ui/common/Icons.h"
+#include "ui/lists/ListReport.h"
 #include "ui/lists/StatsWindow.h"
 
 #include <QAction>
@@ -62,9 +63,13 @@ ListWindow::ListWindow(App &app, const QString &caption, QWidget *parent) : QWid
 
     connect(Toolbar1, &QToolBar::actionTriggered, this, [this](QAction *a) {
         Busy busy(this);
-        // The statistics window works alike for every list.
+        // The statistics window and the report work alike for every list.
         if (a->data().toString() == QLatin1String("Stats")) {
             openStatsWindow(*this);
+            return;
+        }
+        if (a->data().toString() == QLatin1String("Report")) {
+            showListReport(*this);
             return;
         }
         Toolbar1_ButtonClick(a->data().toString());
