@@ -23,6 +23,9 @@
 #include <QThread>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 // Toolbar buttons from left to right: key, tooltip, picture.
@@ -70,6 +73,10 @@ void setTextIfChanged(QLabel *l, const QString &text)
     if (l->text() != text)
         l->setText(text);
 }
+
+// The four values' sizes at the design size of the window.
+constexpr int kTemperaturePoints = 60;
+constexpr int kValuePoints = 30;
 
 QFont arial(int pointSize, bool bold)
 {
@@ -289,7 +296,7 @@ void Panel::buildDisplay()
     const QString valueStyle = QStringLiteral("color: #12263f;");
     LblTemperature = new QLabel(Shape1);
     LblTemperature->setObjectName(QStringLiteral("LblTemperature"));
-    LblTemperature->setFont(arial(60, true));
+    LblTemperature->setFont(arial(kTemperaturePoints, true));
     LblTemperature->setStyleSheet(valueStyle);
     LblTemperature->setAlignment(Qt::AlignRight | Qt::AlignTop);
     LblTemperature->setMinimumWidth(QFontMetrics(LblTemperature->font()).horizontalAdvance(QStringLiteral("-888.8")));
@@ -337,7 +344,7 @@ void Panel::buildDisplay()
     auto value = [&](const QString &name) {
         auto *l = new QLabel(Shape1);
         l->setObjectName(name);
-        l->setFont(arial(30, true));
+        l->setFont(arial(kValuePoints, true));
         l->setStyleSheet(valueStyle);
         l->setAlignment(Qt::AlignCenter);
         l->setMinimumWidth(QFontMetrics(l->font()).horizontalAdvance(QStringLiteral("-888.8")));
@@ -412,8 +419,55 @@ void Panel::buildDisplay()
     connect(Command1, &QPushButton::clicked, this, &Panel::Command1_Click);
 
     showPortCaption();
-    resize(640, 440);
+    resize(kDesignSize);
     placeCommand1();
+
+    auto *fullScreen = new QAction(QStringLiteral("Tela cheia"), this);
+    fullScreen->setObjectName(QStringLiteral("FullScreen"));
+    fullScreen->setShortcut(Qt::Key_F11);
+    connect(fullScreen, &QAction::triggered, this, &Panel::toggleFullScreen);
+    addAction(fullScreen);
+    // The smallest window is the one the values need at their design size,
+    // not at the size they have grown to: a grown window can be made small again.
+    setMinimumSize(minimumSizeHint());
+}
+
+void Panel::toggleFullScreen()
+{
+    if (isFullScreen())
+        showNormal();
+    else
+        showFullScreen();
+}
+
+int Panel::valuePoints(int designPoints) const
+{
+    return qRound(designPoints * valueScale_);
+}
+
+// The values grow with the window, as far as the smaller of its two
+// stretches allows, so that they can be read across a room. The rest of the
+// panel keeps its size, which leaves the values room to grow; a margin keeps
+// them clear of the edges when font sizes do not scale exactly.
+void Panel::scaleValues()
+{
+    if (!LblTemperature)
+        return;
+    const double stretch = std::min(double(width()) / kDesignSize.width(), double(height()) / kDesignSize.height());
+    const double scale = std::max(1.0, stretch * 0.92);
+    if (std::abs(scale - valueScale_) < 0.01)
+        return;
+    valueScale_ = scale < 1.0 + 1e-9 ? 1.0 : scale;
+    auto grow = [](QLabel *l, int points, const QString &sample) {
+        QFont f = l->font();
+        f.setPointSize(points);
+        l->setFont(f);
+        const QFontMetrics fm(f);
+        l->setMinimumSize(fm.horizontalAdvance(sample), fm.height());
+    };
+    grow(LblTemperature, valuePoints(kTemperaturePoints), QStringLiteral("-888.8"));
+    for (QLabel *l : {LblRH, LblDew, LblWet})
+        grow(l, valuePoints(kValuePoints), QStringLiteral("-888.8"));
 }
 
 void Panel::placeCommand1()
@@ -427,6 +481,7 @@ void Panel::placeCommand1()
 void Panel::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
+    scaleValues();
     placeCommand1();
 }
 
@@ -600,9 +655,10 @@ void Panel::Timer1_Timer()
     inTick_ = true;
     LinkContext ctx{*link, app_.pause()};
     const std::optional<QByteArray> frame = ReadLiveFrame(ctx, [this] {
+        // The design's 60 points, as large as the window has made the values.
         QFont f = LblTemperature->font();
-        if (f.pointSize() != 60) {
-            f.setPointSize(60);
+        if (f.pointSize() != valuePoints(kTemperaturePoints)) {
+            f.setPointSize(valuePoints(kTemperaturePoints));
             LblTemperature->setFont(f);
         }
     });

@@ -52,6 +52,13 @@ public:
     PcRecorder &recorder() { return recorder_; }
     // Good frames decoded since the window loaded.
     quint64 framesDecoded() const { return frames_; }
+
+    // The window as first shown; larger, the four values grow with it.
+    static constexpr QSize kDesignSize{640, 440};
+    // How much larger than at the design size the values are drawn (1 there).
+    double valueScale() const { return valueScale_; }
+    // F11: full screen, for a wall display, and back.
+    void toggleFullScreen();
     // Alarms and publication of the PC samples.
     PanelMonitor *monitor() const { return monitor_; }
 
@@ -123,6 +130,8 @@ private:
     void recordingFailed(const QString &message);
     void cfCommand();
     void placeCommand1();
+    void scaleValues();
+    int valuePoints(int designPoints) const;
 
     App &app_;
     PcRecorder recorder_;
@@ -136,4 +145,5 @@ private:
     int blinkLevel_ = 0; // event-loop depth at which the blinking started
     bool linkDown_ = true;
     bool unloaded_ = false;
+    double valueScale_ = 1;
 };
