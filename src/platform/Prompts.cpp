@@ -67,23 +67,36 @@ Prompts::FileChoice WidgetPrompts::openFile(const QString &filter)
     return choiceFor(QFileDialog::getOpenFileName(parent_, QString(), QString(), toQtFilter(filter)));
 }
 
+QString WidgetPrompts::filterSuffix(const QString &qtFilter)
+{
+    const int star = qtFilter.indexOf(QLatin1String("*."));
+    if (star < 0)
+        return QString();
+    const QString ext = qtFilter.mid(star + 2).section(QLatin1Char(')'), 0, 0).section(QLatin1Char(' '), 0, 0);
+    return ext.contains(QLatin1Char('*')) ? QString() : ext;
+}
+
 Prompts::FileChoice WidgetPrompts::saveFile(const QString &filter, bool askBeforeOverwrite)
 {
-    QFileDialog::Options options;
-    if (!askBeforeOverwrite)
-        options |= QFileDialog::DontConfirmOverwrite;
-    QString selected;
-    QString path = QFileDialog::getSaveFileName(parent_, QString(), QString(), toQtFilter(filter), &selected, options);
-    // Add the filter's extension when the user typed a bare name.
-    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty()) {
-        const int star = selected.indexOf(QLatin1String("*."));
-        if (star >= 0) {
-            const QString ext = selected.mid(star + 2).section(QLatin1Char(')'), 0, 0).section(QLatin1Char(' '), 0, 0);
-            if (!ext.isEmpty() && ext != QLatin1String("*"))
-                path += QLatin1Char('.') + ext;
-        }
-    }
-    return choiceFor(path);
+    // The dialog adds the extension itself, before it checks for an existing
+    // file: added afterwards, "ensaio" would replace ensaio.dlf unasked.
+    // Qt's own dialog everywhere, since not every desktop's native one adds
+    // the suffix before asking.
+    QFileDialog dialog(parent_);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !askBeforeOverwrite);
+    const QStringList filters = toQtFilter(filter).split(QLatin1String(";;"), Qt::SkipEmptyParts);
+    dialog.setNameFilters(filters);
+    if (!filters.isEmpty())
+        dialog.setDefaultSuffix(filterSuffix(filters.first()));
+    // "All Files" means the name as typed.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog](const QString &f) { dialog.setDefaultSuffix(filterSuffix(f)); });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return choiceFor(dialog.selectedFiles().constFirst());
 }
 
 Prompts::Answer ScriptedPrompts::message(const QString &text, const QString &title, Buttons buttons, Icon icon)

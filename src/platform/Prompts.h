@@ -51,6 +51,8 @@ public:
 
     // "Data Files (*.dlf)|*.dlf|All Files (*.*)|*.*|" -> "Data Files (*.dlf);;All Files (*)"
     static QString toQtFilter(const QString &filter);
+    // "Data Files (*.dlf)" -> "dlf"; empty for a pattern without a fixed extension.
+    static QString filterSuffix(const QString &qtFilter);
 };
 
 // Scripted answers for tests and headless runs. Every prompt is recorded.
