@@ -388,23 +388,30 @@ private slots:
 
     void oneExchangeAtATime()
     {
-        // A click that arrives while a command waits on the instrument is ignored.
+        // A click that arrives while a command waits on the instrument is
+        // refused with a word, and sends nothing.
         bool nestedRan = false;
-        prompts().onShown = [&](const ScriptedPrompts::Shown &) {
+        prompts().onShown = [&](const ScriptedPrompts::Shown &s) {
+            if (s.kind != QLatin1String("input"))
+                return;
             const QByteArray before = model().receivedLog();
             commands::manual(app());
             nestedRan = model().receivedLog() != before;
         };
         prompts().inputAnswers.push_back(QString());
         commands::powerOff(app());
+        prompts().onShown = {};
         QVERIFY(!nestedRan);
         QVERIFY(!model().receivedLog().contains('S'));
+        QCOMPARE(prompts().messages(), QStringList{dialoglink::kExchangeBusy});
+        QCOMPARE(prompts().shown.last().title, texts::kTitle);
 
-        prompts().onShown = {};
+        // The logger memory's window being open does not hold the commands back.
         app().state().MemoryBusy = true;
         model().clearReceivedLog();
         commands::manual(app());
-        QVERIFY(model().receivedLog().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(model().receivedLog().contains('S'), 10000);
+        QCOMPARE(prompts().messages().size(), 1);
     }
 };
 

@@ -7,6 +7,7 @@
 #include "ui/charts/ListPlot1.h"
 #include "ui/charts/PlotRange.h"
 #include "ui/common/Commands.h"
+#include "ui/dialogs/DialogLink.h"
 #include "ui/lists/DataList.h"
 #include "ui/memory/FillPanel.h"
 #include "ui/memory/Memory.h"
@@ -207,6 +208,43 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(model().setCount(), 0, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!m, 10000);
         QVERIFY(!state().MemoryBusy);
+        QVERIFY(poll.isActive());
+    }
+
+    void instrumentCommandsBesideTheLoggerWindow()
+    {
+        // While the dump is being read, a command or the clearing panel is
+        // refused with a word and sends nothing.
+        connectInstrument(true);
+        QVERIFY(model().addSet(QDateTime(QDate(2026, 12, 6), QTime(9, 0, 0)), 30, readings(400, 20.0, 40.0)));
+        model().clearReceivedLog();
+        bool tried = false;
+        QTimer during;
+        connect(&during, &QTimer::timeout, this, [&] {
+            if (tried || !dialoglink::memoryTransferRunning() || !memory())
+                return;
+            tried = true;
+            commands::manual(app());
+            commands::recStop(app());
+            memory()->MSize_Click();
+        });
+        during.start(5);
+        commands::downloadMemory(app());
+        during.stop();
+        QVERIFY(tried);
+        QVERIFY(memory());
+        QCOMPARE(t->prompts->messages(), QStringList(3, dialoglink::kMemoryTransfer));
+        for (const auto &shown : t->prompts->shown)
+            QCOMPARE(shown.title, texts::kTitle);
+        QVERIFY(!model().receivedLog().contains('S'));
+        QVERIFY(!model().receivedLog().contains('R'));
+        QCOMPARE(model().setCount(), 1);
+
+        // Once the sets are shown, the window open does not hold them back.
+        QVERIFY(state().MemoryBusy);
+        commands::manual(app());
+        QTRY_VERIFY_WITH_TIMEOUT(model().receivedLog().contains('S'), 10000);
+        QCOMPARE(t->prompts->shown.size(), 3);
         QVERIFY(poll.isActive());
     }
 

@@ -200,7 +200,7 @@ void setTime(App &app)
         app.refuseRecording();
         return;
     }
-    if (dialoglink::exchangeRunning() || app.state().MemoryBusy || !app.link())
+    if (!app.link() || dialoglink::refuseWhileBusy(app))
         return;
     app.stopPolling();
     QPointer<Setup> setup = new Setup(app, app.mainWindow());

@@ -9,11 +9,14 @@ namespace dialoglink {
 namespace {
 double g_timeout = 10.0;
 bool g_running = false;
+Talk g_talk = Talk::Settings;
 } // namespace
 
 const QString kNoAnswer =
     QStringLiteral("O instrumento não respondeu.\nVerifique a conexão e se o instrumento está ligado.");
 const QString kNotANumber = QStringLiteral("Digite um número.");
+const QString kMemoryTransfer = QStringLiteral("Aguarde o fim da transferência da memória.");
+const QString kExchangeBusy = QStringLiteral("Aguarde o fim da comunicação com o instrumento.");
 
 double timeoutSeconds()
 {
@@ -37,11 +40,21 @@ void reportFailure(App &app, const LinkContext &ctx)
     app.showError(kNoAnswer);
 }
 
-Exchange::Exchange(App &app)
+bool refuseWhileBusy(App &app, bool tell)
 {
-    if (g_running || app.state().MemoryBusy || !app.link())
+    if (!g_running)
+        return false;
+    if (tell)
+        app.showError(g_talk == Talk::Memory ? kMemoryTransfer : kExchangeBusy);
+    return true;
+}
+
+Exchange::Exchange(App &app, Talk talk, bool tell)
+{
+    if (!app.link() || refuseWhileBusy(app, tell))
         return;
     g_running = true;
+    g_talk = talk;
     active_ = true;
 }
 
@@ -54,6 +67,11 @@ Exchange::~Exchange()
 bool exchangeRunning()
 {
     return g_running;
+}
+
+bool memoryTransferRunning()
+{
+    return g_running && g_talk == Talk::Memory;
 }
 
 std::optional<double> parseAnswer(const QString &answer)

@@ -26,12 +26,21 @@ extern const QString kNoAnswer;
 // Tells the user why an exchange gave up; silent while the program closes.
 void reportFailure(App &app, const LinkContext &ctx);
 
-// At most one settings exchange at a time: a second click while one waits
-// on the instrument is ignored, as is any click while the logger memory is
-// being downloaded. Scope guard; check active() after constructing it.
+// What talks to the instrument: a settings command or window, or the logger
+// memory's download or clearing.
+enum class Talk { Settings, Memory };
+
+// Why a click cannot talk to the instrument now.
+extern const QString kMemoryTransfer;
+extern const QString kExchangeBusy;
+
+// At most one exchange with the instrument at a time. A click that arrives
+// while another one waits on the instrument is refused with a message saying
+// why (`tell`); reads a window's own timer starts are refused quietly.
+// Scope guard; check active() after constructing it.
 class Exchange {
 public:
-    explicit Exchange(App &app);
+    explicit Exchange(App &app, Talk talk = Talk::Settings, bool tell = true);
     ~Exchange();
     Exchange(const Exchange &) = delete;
     Exchange &operator=(const Exchange &) = delete;
@@ -41,6 +50,10 @@ private:
     bool active_ = false;
 };
 bool exchangeRunning();
+// True while the logger memory is being downloaded or cleared.
+bool memoryTransferRunning();
+// Refuses (with the message, when `tell`) while an exchange runs; true when refused.
+bool refuseWhileBusy(App &app, bool tell = true);
 
 // Input box answer as a number: "." or "," as decimal separator, spaces
 // around it ignored. nullopt when it is not a finite number.

@@ -215,7 +215,7 @@ void Setup::setInstrumentClock()
 
 void Setup::showInstrumentClock()
 {
-    dialoglink::Exchange exchange(app_);
+    dialoglink::Exchange exchange(app_, dialoglink::Talk::Settings, false);
     if (!exchange.active())
         return;
     QPointer<Setup> self(this);

@@ -192,7 +192,11 @@ void Memory::clearMemory()
     SharedState &s = app_.state();
     if (s.InstrumentType != QLatin1String("NewType"))
         return;
-    if (clearing_ || g_downloading || !app_.link())
+    if (!app_.link())
+        return;
+    // Refused with a word while the download or another command talks.
+    dialoglink::Exchange exchange(app_, dialoglink::Talk::Memory);
+    if (!exchange.active())
         return;
     clearing_ = true;
     const Prompts::Answer answer =

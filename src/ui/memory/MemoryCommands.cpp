@@ -23,7 +23,10 @@ void downloadMemory(App &app)
     if (s.MemoryBusy || s.reading.InstrumentRecording)
         return;
     // A settings exchange waiting on the instrument would see the dump's bytes.
-    if (!app.link() || dialoglink::exchangeRunning())
+    if (!app.link())
+        return;
+    dialoglink::Exchange exchange(app, dialoglink::Talk::Memory);
+    if (!exchange.active())
         return;
     s.MemoryBusy = true;
     Memory::setDownloading(true);
