@@ -717,6 +717,41 @@ private slots:
         w->close();
     }
 
+    // Another list's rows are charted in that list's unit; once the list
+    // has gone its chart is empty rather than showing the file list's rows.
+    void chartOfAnotherListOutlivesIt()
+    {
+        TestApp t;
+        SharedState &s = t.app->state();
+        loadTenRecordFile(t); // a °F file in the file list
+        struct WidgetGrid : QWidget, TableGrid {
+            using QWidget::QWidget;
+        };
+        auto *list = new QWidget;
+        auto *grid = new WidgetGrid(list);
+        grid->rows = tenRecords().rows;
+        commands::openListChart(*t.app, list, grid, true);
+        QCOMPARE(s.FileRecordCount, 10);
+        auto *chart = qobject_cast<ListPlot1 *>(t.app->fileChart.data());
+        QVERIFY(QTest::qWaitForWindowExposed(chart));
+        QTRY_VERIFY_WITH_TIMEOUT(!s.FilePlotPending, 10000);
+        FileChartPicture picture;
+        picture.size = chart->image().size();
+        picture.range = {1, 10, 10};
+        const QVector<PlotRecord> records = readPlotRecords(
+            grid->rowCount(), [&](int r, int c) { return grid->cell(r, c); }, 1, 10);
+        QCOMPARE(chart->image(), renderFileChart(picture, records));
+
+        delete list;
+        chart->Form_Resize();
+        QTRY_VERIFY_WITH_TIMEOUT(!s.FilePlotPending, 10000);
+        QCOMPARE(chart->image(), renderFileChart(picture, {}));
+        mouse(chart->canvas(), QEvent::MouseMove, at(chart, s.fileGeometry.PlotLeft, s.fileGeometry.PlotBottom - 20));
+        QCOMPARE(chart->hoverText(), QString());
+        chart->close();
+        t.app->fileList->close();
+    }
+
     void resizeOrCloseDuringThePlot()
     {
         TestApp t;

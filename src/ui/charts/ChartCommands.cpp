@@ -48,7 +48,7 @@ void openFileChart(App &app)
 
 void openListChart(App &app, QWidget *list, QWidget *grid, bool celsius)
 {
-    plotSource(app) = PlotSource{list, grid, celsius};
+    plotSource(app) = PlotSource{false, list, grid, celsius};
     openChartOf(app, plotGrid(app));
 }
 

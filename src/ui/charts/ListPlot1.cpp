@@ -43,26 +43,26 @@ PlotSource &plotSource(App &app)
 const GridSource *plotGrid(App &app)
 {
     const PlotSource &source = plotSource(app);
-    if (!source.list)
+    if (source.fileList)
         return commands::fileListGrid(app);
-    return dynamic_cast<const GridSource *>(source.grid.data());
+    return source.list ? dynamic_cast<const GridSource *>(source.grid.data()) : nullptr;
 }
 
 bool plotCelsius(App &app)
 {
     const PlotSource &source = plotSource(app);
-    return source.list ? source.celsius : app.state().FileUnitCelsius;
+    return source.fileList ? app.state().FileUnitCelsius : source.celsius;
 }
 
 void plotTexts(App &app, QString &name, QString &sector, QString &company)
 {
     const PlotSource &source = plotSource(app);
-    if (!source.list) {
+    if (source.fileList) {
         commands::fileListTexts(app, name, sector, company);
         return;
     }
     auto text = [&](const char *box) {
-        const auto *edit = source.list->findChild<QLineEdit *>(QLatin1String(box));
+        const auto *edit = source.list ? source.list->findChild<QLineEdit *>(QLatin1String(box)) : nullptr;
         return edit ? edit->text() : QString();
     };
     name = text("TxtName");

@@ -10,8 +10,11 @@ struct GridSource;
 // file's unit (the default), or a grid of another list window, in the unit
 // that grid was in when its "Plot" was clicked.
 struct PlotSource {
-    QPointer<QWidget> list; // null: the file list
-    QPointer<QWidget> grid; // a grid of `list` (a GridSource)
+    bool fileList = true;
+    // Otherwise: a grid of `list` (a GridSource); nothing to plot once the
+    // list has gone.
+    QPointer<QWidget> list;
+    QPointer<QWidget> grid;
     bool celsius = true;
 };
 
