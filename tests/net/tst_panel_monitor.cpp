@@ -256,6 +256,50 @@ private slots:
         QVERIFY(m.statusText().startsWith(QLatin1String("Conectado a 127.0.0.1")));
     }
 
+    void passwordFromKeyringOrAsked()
+    {
+        QTemporaryDir dir;
+        const QString pwfile = dir.filePath("passwd");
+        QProcess pw;
+        pw.start("mosquitto_passwd", {"-c", "-b", pwfile, "lab", "s3gredo"});
+        QVERIFY(pw.waitForFinished(20000) && pw.exitCode() == 0);
+        QFile::setPermissions(pwfile, QFile::ReadOwner | QFile::WriteOwner);
+        Mosquitto broker(QStringLiteral("allow_anonymous false\npassword_file %1\n").arg(pwfile));
+        QVERIFY2(broker.start(), qPrintable(broker.server().lastError()));
+        PanelFixture f;
+        Panel &p = *f.panel;
+        QVERIFY(f.start());
+        Monitoring *w = openMonitoring(p);
+        w->ChkPublish->setChecked(true);
+        w->TxtHost->setText(QStringLiteral("127.0.0.1"));
+        w->TxtPort->setText(QString::number(broker.port()));
+        w->TxtUser->setText(QStringLiteral("lab"));
+        w->TxtPassword->setText(QStringLiteral("s3gredo"));
+        w->CmdOK_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(p.monitor()->mqtt() && p.monitor()->mqtt()->isConnected(), 30000);
+        QVERIFY(!readAll(PanelSettings::file()).contains("s3gredo"));
+        // Without a keyring (no secret service runs) the user hears the
+        // password is kept for this run only; with one, nothing is said.
+        const bool noKeyring = QTest::qWaitFor([&] { return !f.t.prompts->messages().isEmpty(); }, 10000);
+        if (noKeyring)
+            QVERIFY(f.t.prompts->messages().first().startsWith(
+                QStringLiteral("A senha não pôde ser guardada no chaveiro do sistema")));
+
+        // The next start: from the keyring, or asked.
+        PanelMonitor next(*f.t.app);
+        QStringList asked;
+        next.setPasswordPrompt([&](const QString &text) {
+            asked << text;
+            return std::optional<QString>(QStringLiteral("s3gredo"));
+        });
+        next.start();
+        QTRY_VERIFY_WITH_TIMEOUT(next.mqtt() && next.mqtt()->isConnected(), 30000);
+        QCOMPARE(asked.size(), noKeyring ? 1 : 0);
+        if (noKeyring)
+            QVERIFY(asked.first().contains(QLatin1String("\"lab\"")));
+        next.close();
+    }
+
     void limitsRefusedUntilAllValid()
     {
         PanelFixture f;
