@@ -81,6 +81,8 @@ void ChartCanvas::paintEvent(QPaintEvent *)
 
 void ChartCanvas::mouseMoveEvent(QMouseEvent *event)
 {
+    if (!owner_)
+        return;
     if (event->buttons() & Qt::LeftButton)
         owner_->dragTo(event->position());
     owner_->hoverAt(event->position());
@@ -88,6 +90,8 @@ void ChartCanvas::mouseMoveEvent(QMouseEvent *event)
 
 void ChartCanvas::mousePressEvent(QMouseEvent *event)
 {
+    if (!owner_)
+        return;
     if (event->button() == Qt::LeftButton)
         owner_->pressAt(event->position());
 }
@@ -96,12 +100,16 @@ void ChartCanvas::mouseReleaseEvent(QMouseEvent *) {}
 
 void ChartCanvas::mouseDoubleClickEvent(QMouseEvent *event)
 {
+    if (!owner_)
+        return;
     if (event->button() == Qt::LeftButton)
         owner_->doubleClickAt(event->position());
 }
 
 void ChartCanvas::wheelEvent(QWheelEvent *event)
 {
+    if (!owner_)
+        return;
     if (event->angleDelta().y() == 0)
         return;
     owner_->wheelAt(event->position(), event->angleDelta().y());
@@ -111,6 +119,8 @@ void ChartCanvas::wheelEvent(QWheelEvent *event)
 
 void ChartCanvas::leaveEvent(QEvent *)
 {
+    if (!owner_)
+        return;
     owner_->leaveArea();
 }
 
@@ -162,7 +172,11 @@ ChartWindow::ChartWindow(App &app, const QString &caption, const QFont &chartFon
            Toolbar1->sizeHint().height() + twipsToPixelsY(kDesignHeightTwips, this));
 }
 
-ChartWindow::~ChartWindow() = default;
+ChartWindow::~ChartWindow()
+{
+    // Hiding the window on its way out may still send the area a Leave.
+    canvas_->detach();
+}
 
 namespace {
 // A picture with an arrow down into a tray.

@@ -38,6 +38,8 @@ public:
     const std::optional<Hover> &hover() const { return hover_; }
     // While set, the overlay is left out (grabs for printing and saving).
     void setOverlaySuppressed(bool suppressed) { suppressed_ = suppressed; }
+    // The window is being destroyed: its mouse handlers are gone.
+    void detach() { owner_ = nullptr; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
