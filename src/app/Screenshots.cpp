@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -29,6 +30,10 @@
 #include <functional>
 
 namespace {
+
+const char *const kPictures[] = {"porta",  "painel",         "list",     "realtime24", "realtimerange",
+                                 "memory", "datalist",       "filelist", "listplot1",  "plotrange",
+                                 "setup",  "samplingchoice", "offset",   "addtext",    "painel-sem-comunicacao"};
 
 bool waitFor(const std::function<bool()> &condition, int limitMs)
 {
@@ -109,6 +114,9 @@ int renderScreenshots(const QString &folder)
         std::fprintf(stderr, "cannot create %s\n", qPrintable(folder));
         return 1;
     }
+    // A picture left from an earlier run must not pass for this run's.
+    for (const char *name : kPictures)
+        QFile::remove(QDir(folder).filePath(QLatin1String(name) + QStringLiteral(".png")));
     QTemporaryDir work;
     sharedState() = SharedState{};
 
@@ -173,16 +181,24 @@ int renderScreenshots(const QString &folder)
     settle();
 
     // The logger memory, one of its sets listed, saved and opened as a file.
+    int listedRows = 0;
     commands::downloadMemory(app);
     auto *memory = qobject_cast<Memory *>(app.memory.data());
     if (!memory || !waitFor([] { return !Memory::downloading(); }, 60000)) {
         shots.fail("the logger memory did not download");
     } else {
         shots.save(memory, QStringLiteral("memory"));
-        memory->GridSet->setRow(1);
+        // The longest set makes the fullest list; the simulator's own sets
+        // come first and are short.
+        int row = 0;
+        for (int i = 0; i < s.logger.sets.size(); ++i)
+            if (row == 0 || s.logger.sets.at(i).size > s.logger.sets.at(row - 1).size)
+                row = i + 1;
+        listedRows = row > 0 ? s.logger.sets.at(row - 1).size : 0;
+        memory->GridSet->setRow(row);
         memory->GridSet_Click();
         auto *dataList = qobject_cast<DataList *>(app.dataList.data());
-        if (!dataList || !waitFor([&] { return dataList->GridC->rowCount() > 200; }, 30000)) {
+        if (row == 0 || !dataList || !waitFor([&] { return dataList->GridC->rowCount() == listedRows + 1; }, 30000)) {
             shots.fail("the logger set was not listed");
         } else {
             shots.save(dataList, QStringLiteral("datalist"));
@@ -201,7 +217,8 @@ int renderScreenshots(const QString &folder)
         commands::openDataFile(app);
         if (!waitFor(
                 [&] {
-                    return app.fileList && commands::fileListGrid(app) && commands::fileListGrid(app)->rowCount() > 200;
+                    return app.fileList && commands::fileListGrid(app) &&
+                           commands::fileListGrid(app)->rowCount() == listedRows + 1;
                 },
                 30000)) {
             shots.fail("the data file was not listed");
@@ -264,5 +281,12 @@ int renderScreenshots(const QString &folder)
     }
     panel->close();
     delete panel;
+    // Every picture the README shows, whatever step above fell short.
+    for (const char *name : kPictures) {
+        if (!QFileInfo::exists(QDir(folder).filePath(QLatin1String(name) + QStringLiteral(".png")))) {
+            std::fprintf(stderr, "missing %s.png\n", name);
+            ++shots.failures;
+        }
+    }
     return shots.failures == 0 ? 0 : 1;
 }
