@@ -102,17 +102,21 @@ QLabel *badge(const QString &name, const QString &text, const QString &color, QW
     return l;
 }
 
-// "°C" / "°F" drawn as a picture beside the temperature.
-QPixmap unitPicture(const QString &text, const QColor &color, qreal dpr)
+const QColor kCelsiusColor(0xc6, 0x28, 0x28);
+const QColor kFahrenheitColor(0x26, 0x68, 0xbe);
+
+// "°C" / "°F" drawn as a picture beside the temperature, `scale` times its
+// design size.
+QPixmap unitPicture(const QString &text, const QColor &color, qreal dpr, double scale = 1)
 {
-    const int w = 64, h = 56;
+    const int w = qRound(64 * scale), h = qRound(56 * scale);
     QPixmap pm(int(w * dpr), int(h * dpr));
     pm.setDevicePixelRatio(dpr);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     QFont f = arial(30, true);
-    f.setPixelSize(40);
+    f.setPixelSize(qRound(40 * scale));
     p.setFont(f);
     p.setPen(color);
     p.drawText(QRect(0, 0, w, h), Qt::AlignLeft | Qt::AlignTop, text);
@@ -305,10 +309,10 @@ void Panel::buildDisplay()
     const qreal dpr = devicePixelRatioF();
     ImaC = new QLabel(Shape1);
     ImaC->setObjectName(QStringLiteral("ImaC"));
-    ImaC->setPixmap(unitPicture(QStringLiteral("°C"), QColor(0xc6, 0x28, 0x28), dpr));
+    ImaC->setPixmap(unitPicture(QStringLiteral("°C"), kCelsiusColor, dpr));
     ImaF = new QLabel(Shape1);
     ImaF->setObjectName(QStringLiteral("ImaF"));
-    ImaF->setPixmap(unitPicture(QStringLiteral("°F"), QColor(0x26, 0x68, 0xbe), dpr));
+    ImaF->setPixmap(unitPicture(QStringLiteral("°F"), kFahrenheitColor, dpr));
     ImaF->hide();
     // The unit's top lines up with the top of the digits.
     const QFontMetrics big(LblTemperature->font());
@@ -318,6 +322,8 @@ void Panel::buildDisplay()
     const int unitTop = qMax(0, (big.ascent() - big.capHeight()) - (small.ascent() - small.capHeight()));
     auto *units = new QVBoxLayout;
     units->setContentsMargins(0, unitTop, 0, 0);
+    units_ = units;
+    unitTop_ = unitTop;
     units->addWidget(ImaC);
     units->addWidget(ImaF);
     LblTempAlarm = badge(QStringLiteral("LblTempAlarm"), QString(), QStringLiteral("#c62828"), Shape1);
@@ -468,6 +474,12 @@ void Panel::scaleValues()
     grow(LblTemperature, valuePoints(kTemperaturePoints), QStringLiteral("-888.8"));
     for (QLabel *l : {LblRH, LblDew, LblWet})
         grow(l, valuePoints(kValuePoints), QStringLiteral("-888.8"));
+    // The unit stays in proportion to the temperature, its top on the digits' top.
+    const qreal dpr = devicePixelRatioF();
+    ImaC->setPixmap(unitPicture(QStringLiteral("°C"), kCelsiusColor, dpr, valueScale_));
+    ImaF->setPixmap(unitPicture(QStringLiteral("°F"), kFahrenheitColor, dpr, valueScale_));
+    if (units_)
+        units_->setContentsMargins(0, qRound(unitTop_ * valueScale_), 0, 0);
 }
 
 void Panel::placeCommand1()

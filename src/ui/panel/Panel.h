@@ -18,6 +18,7 @@
 
 class App;
 class QAction;
+class QVBoxLayout;
 class SerialLink;
 
 // The main window: live reading, instrument status, link recovery, PC
@@ -146,4 +147,7 @@ private:
     bool linkDown_ = true;
     bool unloaded_ = false;
     double valueScale_ = 1;
+    // The unit pictures beside the temperature, and their design top margin.
+    QVBoxLayout *units_ = nullptr;
+    int unitTop_ = 0;
 };
