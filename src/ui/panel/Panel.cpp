@@ -905,6 +905,10 @@ void Panel::Toolbar1_ButtonClick(QAction *button)
         commands::offset(app_);
     else if (key == QLatin1String("AddText"))
         commands::addText(app_);
+    else if (key == QLatin1String("Alarms"))
+        monitor_->showLimits();
+    else if (key == QLatin1String("Monitoring"))
+        monitor_->showMonitoring();
 }
 
 void Panel::saveCommand()
