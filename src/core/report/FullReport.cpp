@@ -104,12 +104,14 @@ public:
         const double footY = doc_.paper.height() - kMarginBottom - h;
         for (int i = 0; i < count; ++i) {
             Page &p = doc_.pages[i];
-            p.texts.append(Text{QRectF(left(), kMarginTop, width(), h), title(), kRunning, Align::Left, kGrey});
-            p.texts.append(Text{QRectF(left(), kMarginTop, width(), h), input_.source, kRunning, Align::Right, kGrey});
+            // Each half of the line its own: a long file name is cut, never run over the title.
+            p.texts.append(Text{QRectF(left(), kMarginTop, width() / 2, h), title(), kRunning, Align::Left, kGrey});
+            p.texts.append(Text{QRectF(left() + width() / 2, kMarginTop, width() / 2, h), input_.source, kRunning,
+                                Align::Right, kGrey});
             p.rules.append(Rule{QLineF(left(), kMarginTop + h + 0.8, right(), kMarginTop + h + 0.8), 0.2, kRuleGrey});
             p.rules.append(Rule{QLineF(left(), footY - 0.8, right(), footY - 0.8), 0.2, kRuleGrey});
-            p.texts.append(Text{QRectF(left(), footY, width(), h), made, kRunning, Align::Left, kGrey});
-            p.texts.append(Text{QRectF(left(), footY, width(), h),
+            p.texts.append(Text{QRectF(left(), footY, width() / 2, h), made, kRunning, Align::Left, kGrey});
+            p.texts.append(Text{QRectF(left() + width() / 2, footY, width() / 2, h),
                                 QStringLiteral("Página %1 de %2").arg(i + 1).arg(count), kRunning, Align::Right,
                                 kGrey});
         }
