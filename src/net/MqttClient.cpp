@@ -2,9 +2,12 @@
 
 #include "net/MosquittoLib.h"
 
+#include <QCoreApplication>
 #include <QHostAddress>
 #include <QHostInfo>
+#include <QPointer>
 #include <QSocketNotifier>
+#include <QThread>
 
 #include <mosquitto.h>
 
@@ -128,9 +131,52 @@ void MqttClient::connectTo(const QString &address)
         return;
     }
     const QByteArray host = address.toUtf8();
-    errno = 0;
-    rc = mosquitto_connect_async(mosq_, host.constData(), settings_.port, settings_.keepAliveSeconds);
+    QHostAddress literal;
+    if (literal.setAddress(address)) {
+        errno = 0;
+        rc = mosquitto_connect_async(mosq_, host.constData(), settings_.port, settings_.keepAliveSeconds);
+        connectStarted(rc, errno);
+        return;
+    }
+    // Under TLS libmosquitto gets the name, and looks it up itself with the
+    // system's blocking resolver: that happens on a thread of its own, so a
+    // name server that does not answer never stalls this one. The attempt's
+    // time limit runs meanwhile; an answer for an attempt given up is dropped.
+    struct mosquitto *m = mosq_;
+    mosq_ = nullptr;
+    // Its log would be written from that thread: heard again once it is back.
+    mosquitto_log_callback_set(m, nullptr);
+    const int attempt = ++attemptId_;
+    const int port = settings_.port;
+    const int keepAlive = settings_.keepAliveSeconds;
+    QPointer<MqttClient> self(this);
+    QThread *t = QThread::create([m, host, port, keepAlive, attempt, self] {
+        errno = 0;
+        const int rc = mosquitto_connect_async(m, host.constData(), port, keepAlive);
+        const int err = errno;
+        auto adopt = [m, rc, err, attempt, self] {
+            if (!self || attempt != self->attemptId_ || self->state_ != State::Connecting) {
+                mosquitto_destroy(m);
+                return;
+            }
+            mosquitto_log_callback_set(m, &MqttClient::onLogCb);
+            self->mosq_ = m;
+            self->connectStarted(rc, err);
+        };
+        // Judged on the application's thread, where the client lives.
+        QCoreApplication *app = QCoreApplication::instance();
+        if (!app || !QMetaObject::invokeMethod(app, adopt, Qt::QueuedConnection))
+            mosquitto_destroy(m);
+    });
+    connect(t, &QThread::finished, t, &QObject::deleteLater);
+    connectLimit_.start(settings_.connectLimitMs);
+    t->start();
+}
+
+void MqttClient::connectStarted(int rc, int err)
+{
     if (rc != MOSQ_ERR_SUCCESS) {
+        errno = err;
         fail(errorText(rc));
         return;
     }
@@ -145,7 +191,8 @@ void MqttClient::connectTo(const QString &address)
     connect(writeNotifier_.get(), &QSocketNotifier::activated, this, &MqttClient::onWritable);
     updateWriteNotifier();
     misc_.start();
-    connectLimit_.start(settings_.connectLimitMs);
+    if (!connectLimit_.isActive())
+        connectLimit_.start(settings_.connectLimitMs);
 }
 
 void MqttClient::onReadable()

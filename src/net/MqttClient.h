@@ -64,6 +64,8 @@ private:
 
     void attempt();
     void connectTo(const QString &address);
+    // mosquitto_connect_async() returned rc (errno err): watch the socket.
+    void connectStarted(int rc, int err);
     void onReadable();
     void onWritable();
     void onMisc();
@@ -90,6 +92,7 @@ private:
     std::unique_ptr<QSocketNotifier> readNotifier_, writeNotifier_;
     QTimer misc_, retry_, connectLimit_;
     int lookupId_ = -1;
+    int attemptId_ = 0; // the connection started on another thread that may still come
     int failures_ = 0;
     QString lastError_;
     QString lastLogError_;
