@@ -26,6 +26,7 @@ test -x /usr/bin/termohigrometro
 test -f /usr/share/applications/termohigrometro.desktop
 test -f /usr/share/man/man1/termohigrometro-cli.1*
 test -f /usr/share/icons/hicolor/scalable/apps/termohigrometro.svg
+test -f /usr/share/mime/packages/termohigrometro.xml
 test -f /usr/share/termohigrometro/translations/qtbase_pt_BR.qm
 /usr/bin/termohigrometro-cli --version
 /usr/bin/termohigrometro --version

@@ -1,6 +1,7 @@
 #include "app/Screenshots.h"
 #include "core/link/Pause.h"
 #include "ui/common/App.h"
+#include "ui/panel/FileViewer.h"
 #include "ui/panel/Panel.h"
 #include "ui/panel/Port.h"
 
@@ -9,14 +10,17 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QTranslator>
+#include <QUrl>
 
 #include <cstdio>
 
 namespace {
 
-const char *const kUsage = "usage: termohigrometro [--port NAME] [--screenshots DIR]\n"
+const char *const kUsage = "usage: termohigrometro [--port NAME] [--screenshots DIR] [FILE.dlf]\n"
                            "\n"
                            "Panel of the thermo-hygrometer (9600 8N1 serial line).\n"
+                           "FILE.dlf is shown in the file list beside the port window; closing the\n"
+                           "port window without a choice keeps it open without an instrument.\n"
                            "\n"
                            "Options:\n"
                            "  --port NAME        open this port at once instead of asking: COM1..COM8,\n"
@@ -56,6 +60,7 @@ int main(int argc, char **argv)
     // --version and mistakes are answered on a bare terminal too.
     QString portName;
     QString shotsFolder;
+    QString dataFile;
     for (int i = 1; i < argc; ++i) {
         const QString a = QString::fromLocal8Bit(argv[i]);
         if (a == QLatin1String("--version") || a == QLatin1String("-v")) {
@@ -80,6 +85,9 @@ int main(int argc, char **argv)
             // Qt's own options (-platform offscreen, -style NAME ...) are Qt's.
             if (i + 1 < argc && argv[i + 1][0] != '-')
                 ++i;
+        } else if (!a.startsWith(QLatin1Char('-')) && dataFile.isEmpty()) {
+            // A file manager may hand over a URL instead of a path.
+            dataFile = a.startsWith(QLatin1String("file:")) ? QUrl(a).toLocalFile() : a;
         } else {
             std::fprintf(stderr, "termohigrometro: unknown argument %s\n%s", qPrintable(a), kUsage);
             return 2;
@@ -108,6 +116,8 @@ int main(int argc, char **argv)
             port->Ports->setCurrentText(portName.trimmed());
             port->CmdOK_Click();
         }
+        if (!dataFile.isEmpty())
+            openFileAtStart(app, *port, dataFile);
         rc = qapp.exec();
         // The windows go before the App they use.
         deleteTopLevelWindows();

@@ -39,7 +39,7 @@ private slots:
         QTest::newRow("port without a value") << QStringList{QStringLiteral("--port")};
         QTest::newRow("screenshots without a folder") << QStringList{QStringLiteral("--screenshots")};
         QTest::newRow("unknown option") << QStringList{QStringLiteral("--bogus")};
-        QTest::newRow("stray word") << QStringList{QStringLiteral("COM1")};
+        QTest::newRow("two files") << QStringList{QStringLiteral("a.dlf"), QStringLiteral("b.dlf")};
     }
     void wrongArgumentsAreRefused()
     {

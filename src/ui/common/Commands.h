@@ -22,6 +22,11 @@ void openLiveList(App &app); // "List"
 void appendLiveRow(App &app, const QString &celsiusLine, const QString &fahrenheitLine);
 void closeLiveList(App &app);
 void openDataFile(App &app); // "Open"
+// Loads the data file at `path` into the file list as "Open" does once the
+// file is chosen (refused while a PC run records; an unreadable file is
+// reported). `title` is the caption, the file's name when empty. True when
+// the file list shows the file.
+bool openDataFileAt(App &app, const QString &path, const QString &title = QString());
 // The file list's grid of the loaded file's unit (GridC for a °C file, else
 // GridF), or nullptr when the file list is closed. Read by the file chart.
 const GridSource *fileListGrid(App &app);

@@ -40,19 +40,28 @@ void closeLiveList(App &app)
 
 void openDataFile(App &app)
 {
-    SharedState &s = app.state();
-    if (s.PcRecording) {
+    if (app.state().PcRecording) {
         app.refuseRecording();
         return;
     }
     const Prompts::FileChoice choice = app.prompts().openFile(texts::kDataFilter);
     if (!choice.accepted || choice.fileName.isEmpty())
         return;
+    openDataFileAt(app, choice.fileName, choice.fileTitle);
+}
+
+bool openDataFileAt(App &app, const QString &path, const QString &title)
+{
+    SharedState &s = app.state();
+    if (s.PcRecording) {
+        app.refuseRecording();
+        return false;
+    }
     QByteArray bytes;
     QString error;
-    if (!readFileBytes(choice.fileName, bytes, &error)) {
+    if (!readFileBytes(path, bytes, &error)) {
         app.showError(listtexts::openFailed(error));
-        return;
+        return false;
     }
     if (app.fileList) {
         QWidget *old = app.fileList;
@@ -62,11 +71,12 @@ void openDataFile(App &app)
     s.FileListOpen = true;
     auto *w = new FileList(app, app.mainWindow());
     app.fileList = w;
-    const QString title = choice.fileTitle.isEmpty() ? QFileInfo(choice.fileName).fileName() : choice.fileTitle;
-    w->setWindowTitle(title);
+    const QString caption = title.isEmpty() ? QFileInfo(path).fileName() : title;
+    w->setWindowTitle(caption);
     w->show();
     BusyCursor busy;
-    w->loadData(bytes, title);
+    w->loadData(bytes, caption);
+    return true;
 }
 
 const GridSource *fileListGrid(App &app)

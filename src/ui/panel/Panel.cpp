@@ -9,6 +9,8 @@
 #include "ui/common/App.h"
 #include "ui/common/Commands.h"
 #include "ui/common/Icons.h"
+#include "ui/common/PanelButtons.h"
+#include "ui/lists/DataFileDrop.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,27 +30,8 @@
 
 namespace {
 
-// Toolbar buttons from left to right: key, tooltip, picture.
-struct ButtonSpec {
-    const char *key;
-    const char *tooltip;
-    int image;
-};
-const ButtonSpec kButtons[] = {
-    {"Save", "Salvar Como", 1},
-    {"Open", "Abrir arquivo para leitura", 2},
-    {"List", "Mostrar lista", 3},
-    {"Graph", "Mostrar gráfico", 4},
-    {"Sample", "Taxa de Amostragem", 5},
-    {"CF", "Celsius / Fahrenheit", 6},
-    {"RecStop", "Gravar automaticamente", 7},
-    {"Manual", "Gravar manualmente", 8},
-    {"PowerOff", "Desligamento automático", 9},
-    {"Memory", "Data Logger", 10},
-    {"SetTime", "Ajustar a hora do instrumento pela hora do sistema", 11},
-    {"Offset", "Configurações de compensação", 12},
-    {"AddText", "Nome, Setor, Empresa", 15},
-};
+using ButtonSpec = PanelButtonSpec;
+constexpr auto &kButtons = kPanelButtons;
 constexpr int kStopImage = 13;      // button 1 while a PC run records
 constexpr int kRecStopImage = 7;    // button 7 while the instrument is idle
 constexpr int kRecActiveImage = 14; // button 7 while the instrument logs
@@ -153,6 +136,7 @@ Panel::Panel(App &app, QWidget *parent) : QMainWindow(parent), app_(app), record
     app_.setMainWindow(this);
     app_.setTimers(Timer1, Timer2);
     app_.prompts().setParentWidget(this);
+    acceptDataFileDrops(this, app_);
 }
 
 Panel::~Panel()

@@ -4,6 +4,7 @@
 #include "ui/common/App.h"
 #include "ui/panel/Panel.h"
 
+#include <QCloseEvent>
 #include <QGridLayout>
 #include <QRegularExpression>
 
@@ -95,10 +96,18 @@ void Port::Port2_Click()
     showPanel();
 }
 
+void Port::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    if (event->isAccepted() && !chosen_)
+        emit closedWithoutChoice();
+}
+
 void Port::showPanel()
 {
     if (panel_)
         return;
+    chosen_ = true;
     auto *panel = new Panel(app_);
     if (panel->Form_Load()) {
         panel_ = panel;

@@ -28,15 +28,24 @@ public:
     QLabel *Label1 = nullptr;
     QLabel *Label2 = nullptr;
 
+signals:
+    // The window closed before a port was chosen (the program then ends,
+    // unless another window keeps it running).
+    void closedWithoutChoice();
+
 public slots:
     void Form_Load();
     void CmdOK_Click();
     void Port1_Click();
     void Port2_Click();
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void showPanel();
 
     App &app_;
     QPointer<Panel> panel_;
+    bool chosen_ = false;
 };
