@@ -1,6 +1,8 @@
 #include "app/Screenshots.h"
 #include "core/link/Pause.h"
+#include "platform/PlatformChatter.h"
 #include "ui/common/App.h"
+#include "ui/common/AppIdentity.h"
 #include "ui/panel/FileViewer.h"
 #include "ui/panel/Panel.h"
 #include "ui/panel/Port.h"
@@ -13,6 +15,7 @@
 #include <QUrl>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -94,10 +97,9 @@ int main(int argc, char **argv)
         }
     }
 
+    quietPlatformChatter();
     QApplication qapp(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("termohigrometro"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Termo-higrômetro"));
-    QApplication::setApplicationVersion(QStringLiteral(TH_VERSION));
+    setApplicationIdentity();
     installTranslations(qapp);
 
     if (!shotsFolder.isEmpty())
@@ -105,6 +107,15 @@ int main(int argc, char **argv)
 
     int rc = 0;
     {
+        // The code the panel ends with is kept: an end asked before the event
+        // loop runs (a port given on the command line that does not open) is
+        // lost by exec(), and a window closing after it must not turn it into 0.
+        std::optional<int> ended;
+        Panel::setExitHandler([&ended](int code) {
+            if (!ended)
+                ended = code;
+            QCoreApplication::exit(*ended);
+        });
         App app(App::realServices());
         auto *port = new Port(app);
         port->setAttribute(Qt::WA_DeleteOnClose);
@@ -118,9 +129,13 @@ int main(int argc, char **argv)
         }
         if (!dataFile.isEmpty())
             openFileAtStart(app, *port, dataFile);
-        rc = qapp.exec();
+        if (!ended)
+            rc = qapp.exec();
+        if (ended)
+            rc = *ended;
         // The windows go before the App they use.
         deleteTopLevelWindows();
+        Panel::setExitHandler({});
     }
     return rc;
 }
