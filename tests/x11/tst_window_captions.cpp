@@ -1,13 +1,16 @@
 // The captions as the window system gets them, on a real X server: what the
 // widgets hold is not what a window manager shows when Qt adds to it.
+#include "core/files/DataFile.h"
 #include "platform/PlatformChatter.h"
 #include "support/PanelFixture.h"
 #include "ui/common/AppIdentity.h"
+#include "ui/lists/FileList.h"
 #include "x11/XServer.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTest>
@@ -67,7 +70,7 @@ QAction *toolButton(Panel &panel, const QString &key)
 // window of this process with the caption `expected`; that window is then
 // closed again (a modal one ends its dialog). Returns every caption seen.
 QStringList captionsWhileOpening(XWindows &x, const QWidget *besides, const QString &expected,
-                                 const std::function<void()> &open, bool *found)
+                                 const std::function<void()> &open, bool *found, bool closeIt = true)
 {
     QStringList seen;
     *found = false;
@@ -94,7 +97,8 @@ QStringList captionsWhileOpening(XWindows &x, const QWidget *besides, const QStr
                 seen << caption;
             if (caption == expected) {
                 *found = true;
-                w->close();
+                if (closeIt)
+                    w->close();
                 return;
             }
         }
@@ -179,6 +183,35 @@ private slots:
             x, f.panel.get(), caption, [&] { f.panel->Toolbar1_ButtonClick(toolButton(*f.panel, key)); }, &found);
         QVERIFY2(found, qPrintable(QStringLiteral("shown: \"%1\"").arg(seen.join(QStringLiteral("\", \"")))));
         QCOMPARE(x.caption(xcb_window_t(f.panel->winId())), Panel::kCaption);
+    }
+
+    // A data file's list bears the file's name; its chart, its own caption.
+    void fileListAndItsChart()
+    {
+        PanelFixture f;
+        QVERIFY(f.start(20000));
+        const QString path = f.t.dir.filePath(QStringLiteral("ensaio.dlf"));
+        const QByteArray bytes = gridDumpBytes(QStringLiteral("Silva"), {}, {},
+                                               {dataFileHeadings(true),
+                                                {"1", "08/12/2026", "09:05:07", "29.0", "13.9", "18.0", "50.0"},
+                                                {"2", "08/12/2026", "09:05:09", "29.5", "14.0", "18.2", "51.0"}});
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
+        f.t.prompts->fileAnswers.push_back({true, path, QStringLiteral("ensaio.dlf")});
+        XWindows x;
+        bool found = false;
+        QStringList seen = captionsWhileOpening(
+            x, f.panel.get(), QStringLiteral("ensaio.dlf"),
+            [&] { f.panel->Toolbar1_ButtonClick(toolButton(*f.panel, QStringLiteral("Open"))); }, &found, false);
+        QVERIFY2(found, qPrintable(seen.join(QStringLiteral(" | "))));
+        auto *list = qobject_cast<FileList *>(f.t.app->fileList.data());
+        QVERIFY(list && list->button(QStringLiteral("Plot")));
+        seen = captionsWhileOpening(
+            x, f.panel.get(), QStringLiteral("Gráfico - Plotar"),
+            [&] { list->button(QStringLiteral("Plot"))->trigger(); }, &found);
+        QVERIFY2(found, qPrintable(seen.join(QStringLiteral(" | "))));
+        QCOMPARE(x.caption(xcb_window_t(list->winId())), QStringLiteral("ensaio.dlf"));
     }
 };
 
