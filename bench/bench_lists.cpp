@@ -6,6 +6,7 @@
 #include "core/state/SharedState.h"
 #include "emulator/InstrumentModel.h"
 #include "platform/EventPause.h"
+#include "platform/FolderMemory.h"
 #include "platform/PlatformChatter.h"
 #include "platform/PrintService.h"
 #include "platform/Prompts.h"
@@ -14,6 +15,7 @@
 #include "ui/lists/DataList.h"
 #include "ui/lists/FileList.h"
 #include "ui/lists/List.h"
+#include "ui/lists/ListExport.h"
 #include "ui/memory/Memory.h"
 
 #include <QApplication>
@@ -44,6 +46,7 @@ std::unique_ptr<App> makeApp(ScriptedPrompts *&prompts, const QString &dir)
     s.pause = std::make_unique<EventPause>();
     auto app = std::make_unique<App>(std::move(s));
     app->setAutoDumpFolder(dir + QStringLiteral("/dumps"));
+    folders::setSettingsFile(dir + QStringLiteral("/pastas.ini"));
     return app;
 }
 
@@ -123,6 +126,24 @@ int main(int argc, char **argv)
         out << "open a " << rows << "-record file into the file list: " << QString::number(median(times), 'f', 1)
             << " ms (median of " << kRuns << ", limit 200 ms)\n";
         out.flush();
+
+        // "Exportar CSV" of that list, in the spreadsheet style (the one with more to convert).
+        prompts->answerFile(path);
+        commands::openDataFile(*app);
+        auto *w = qobject_cast<FileList *>(app->fileList.data());
+        times.clear();
+        for (int run = 0; run < kRuns; ++run) {
+            prompts->answerFile(dir.filePath(QStringLiteral("big.csv")));
+            QElapsedTimer t;
+            t.start();
+            if (!exportListCsv(*w, QLocale(QLocale::Portuguese, QLocale::Brazil)))
+                return 1;
+            times << t.nsecsElapsed() / 1e6;
+        }
+        out << "export the " << rows << "-record file list to CSV: " << QString::number(median(times), 'f', 1)
+            << " ms (median of " << kRuns << ")\n";
+        out.flush();
+        closeAll();
     }
 
     // 2. A set filling the whole logger memory, clicked in the Memory window.

@@ -2,6 +2,7 @@
 #include "core/link/Pause.h"
 
 #include "emulator/EmulatedLink.h"
+#include "platform/FolderMemory.h"
 #include "platform/LinkFactory.h"
 #include "ui/charts/PlotRange.h"
 #include "ui/charts/RealTimeRange.h"
@@ -119,6 +120,8 @@ int renderScreenshots(const QString &folder)
         QFile::remove(QDir(folder).filePath(QLatin1String(name) + QStringLiteral(".png")));
     QTemporaryDir work;
     sharedState() = SharedState{};
+    // The scripted answers' folders are not the user's to remember.
+    folders::setSettingsFile(work.filePath(QStringLiteral("pastas.ini")));
 
     // No dialog may wait for a user here: every file dialog is answered in
     // advance, in the order the steps below ask.

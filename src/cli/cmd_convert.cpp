@@ -1,50 +1,16 @@
 #include "cli/Cli.h"
 #include "cli/DataFileArgs.h"
 
+#include "core/files/CsvFile.h"
 #include "core/files/DataFile.h"
 #include "core/files/LineProtocol.h"
 #include "core/files/TextFile.h"
 
 #include <QCommandLineParser>
-#include <QDate>
 #include <QFile>
-#include <QTime>
 #include <QTimeZone>
 
 namespace {
-QString csvField(const QString &text, QChar sep)
-{
-    if (!text.contains(sep) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\r')) &&
-        !text.contains(QLatin1Char('\n')))
-        return text;
-    return QLatin1Char('"') + QString(text).replace(QLatin1String("\""), QLatin1String("\"\"")) + QLatin1Char('"');
-}
-
-// A value field: "----.0" (no value) becomes an empty cell; overload marks
-// and any other text stay as they are; numbers take the decimal comma on request.
-QString valueCell(const QString &field, bool decimalComma)
-{
-    if (field == QLatin1String("----.0"))
-        return {};
-    if (!decimalComma)
-        return field;
-    bool ok = false;
-    QLocale::c().toDouble(field, &ok);
-    return ok ? QString(field).replace(QLatin1Char('.'), QLatin1Char(',')) : field;
-}
-
-// ISO 8601 local date-time; a date or time that does not parse keeps its texts.
-QString dateTimeCell(const QString &date, const QString &time)
-{
-    const QDate d = QDate::fromString(date, QStringLiteral("dd/MM/yyyy"));
-    const QTime t = QTime::fromString(time, QStringLiteral("hh:mm:ss"));
-    if (d.isValid() && t.isValid())
-        return d.toString(Qt::ISODate) + QLatin1Char('T') + t.toString(Qt::ISODate);
-    if (date.isEmpty() || time.isEmpty())
-        return date + time;
-    return date + QLatin1Char(' ') + time;
-}
-
 // Writes `bytes` to `target` ("-": the standard output), the file atomically.
 bool writeOutput(const QString &target, const QByteArray &bytes, QTextStream &err)
 {
@@ -151,35 +117,14 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
         else
             return cliUsageError(err, self, QStringLiteral("--sep takes one character (or \"tab\")"));
     }
-    const bool decimalComma = parser.isSet(comma);
-
     DataFileContents file;
     if (const int code = readDataFileArg(self, pos[0], file, err); code >= 0)
         return code;
-    const QString unit = file.celsius ? QStringLiteral("°C") : QStringLiteral("°F");
-    const QStringList header{QStringLiteral("N°"),
-                             QStringLiteral("Data e hora"),
-                             QStringLiteral("Temperatura (%1)").arg(unit),
-                             QStringLiteral("Orvalho (%1)").arg(unit),
-                             QStringLiteral("Úmido (%1)").arg(unit),
-                             QStringLiteral("UR (%)")};
-    QString csv;
-    csv.reserve(file.records.size() * 48 + 128);
-    auto line = [&](const QStringList &cells) {
-        for (qsizetype i = 0; i < cells.size(); ++i) {
-            if (i)
-                csv += separator;
-            csv += csvField(cells[i], separator);
-        }
-        csv += QLatin1String("\r\n");
-    };
-    line(header);
-    for (const QStringList &r : file.records)
-        line({r[0], dateTimeCell(r[1], r[2]), valueCell(r[3], decimalComma), valueCell(r[4], decimalComma),
-              valueCell(r[5], decimalComma), valueCell(r[6], decimalComma)});
-
-    QByteArray bytes = parser.isSet(bom) ? QByteArray("\xEF\xBB\xBF") : QByteArray();
-    bytes += csv.toUtf8();
+    CsvStyle style;
+    style.separator = separator;
+    style.decimalComma = parser.isSet(comma);
+    style.bom = parser.isSet(bom);
+    const QByteArray bytes = csvBytes(file.records, file.celsius, style);
     const QString target = parser.value(output);
     if (!writeOutput(target, bytes, err))
         return cliexit::Failure;

@@ -1,5 +1,7 @@
 #include "platform/Prompts.h"
 
+#include "platform/FolderMemory.h"
+
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -62,9 +64,26 @@ QString WidgetPrompts::toQtFilter(const QString &filter)
     return out.join(QLatin1String(";;"));
 }
 
+QString Prompts::startFolder(const QString &filter)
+{
+    return folders::startFolder(WidgetPrompts::filterSuffix(WidgetPrompts::toQtFilter(filter)));
+}
+
+void Prompts::rememberFolder(const QString &filter, const FileChoice &choice)
+{
+    if (choice.accepted)
+        folders::remember(WidgetPrompts::filterSuffix(WidgetPrompts::toQtFilter(filter)), choice.fileName);
+}
+
 Prompts::FileChoice WidgetPrompts::openFile(const QString &filter)
 {
-    return choiceFor(QFileDialog::getOpenFileName(parent_, QString(), QString(), toQtFilter(filter)));
+    const QString qtFilter = toQtFilter(filter);
+    QString selected;
+    FileChoice c =
+        choiceFor(QFileDialog::getOpenFileName(parent_, QString(), startFolder(filter), qtFilter, &selected));
+    c.filterIndex = qMax(0, qtFilter.split(QLatin1String(";;")).indexOf(selected));
+    rememberFolder(filter, c);
+    return c;
 }
 
 QString WidgetPrompts::filterSuffix(const QString &qtFilter)
@@ -87,6 +106,7 @@ Prompts::FileChoice WidgetPrompts::saveFile(const QString &filter, bool askBefor
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !askBeforeOverwrite);
+    dialog.setDirectory(startFolder(filter));
     const QStringList filters = toQtFilter(filter).split(QLatin1String(";;"), Qt::SkipEmptyParts);
     dialog.setNameFilters(filters);
     if (!filters.isEmpty())
@@ -96,12 +116,15 @@ Prompts::FileChoice WidgetPrompts::saveFile(const QString &filter, bool askBefor
                      [&dialog](const QString &f) { dialog.setDefaultSuffix(filterSuffix(f)); });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return choiceFor(dialog.selectedFiles().constFirst());
+    FileChoice c = choiceFor(dialog.selectedFiles().constFirst());
+    c.filterIndex = qMax(0, filters.indexOf(dialog.selectedNameFilter()));
+    rememberFolder(filter, c);
+    return c;
 }
 
 Prompts::Answer ScriptedPrompts::message(const QString &text, const QString &title, Buttons buttons, Icon icon)
 {
-    Shown s{QStringLiteral("message"), text, title, QString(), icon, buttons};
+    Shown s{QStringLiteral("message"), text, title, QString(), QString(), icon, buttons};
     shown << s;
     if (onShown)
         onShown(s);
@@ -114,7 +137,7 @@ Prompts::Answer ScriptedPrompts::message(const QString &text, const QString &tit
 
 QString ScriptedPrompts::input(const QString &prompt, const QString &title, const QString &defaultAnswer)
 {
-    Shown s{QStringLiteral("input"), prompt, title, defaultAnswer, Icon::Question, Buttons::OkCancel};
+    Shown s{QStringLiteral("input"), prompt, title, defaultAnswer, QString(), Icon::Question, Buttons::OkCancel};
     shown << s;
     if (onShown)
         onShown(s);
@@ -127,7 +150,8 @@ QString ScriptedPrompts::input(const QString &prompt, const QString &title, cons
 
 Prompts::FileChoice ScriptedPrompts::openFile(const QString &filter)
 {
-    Shown s{QStringLiteral("open"), filter, QString(), QString(), Icon::Question, Buttons::OkCancel};
+    Shown s{QStringLiteral("open"), filter,         QString(),        QString(),
+            startFolder(filter),    Icon::Question, Buttons::OkCancel};
     shown << s;
     if (onShown)
         onShown(s);
@@ -135,13 +159,15 @@ Prompts::FileChoice ScriptedPrompts::openFile(const QString &filter)
         return {};
     const FileChoice c = fileAnswers.front();
     fileAnswers.pop_front();
+    rememberFolder(filter, c);
     return c;
 }
 
 Prompts::FileChoice ScriptedPrompts::saveFile(const QString &filter, bool askBeforeOverwrite)
 {
     Q_UNUSED(askBeforeOverwrite);
-    Shown s{QStringLiteral("save"), filter, QString(), QString(), Icon::Question, Buttons::OkCancel};
+    Shown s{QStringLiteral("save"), filter,         QString(),        QString(),
+            startFolder(filter),    Icon::Question, Buttons::OkCancel};
     shown << s;
     if (onShown)
         onShown(s);
@@ -149,6 +175,7 @@ Prompts::FileChoice ScriptedPrompts::saveFile(const QString &filter, bool askBef
         return {};
     const FileChoice c = fileAnswers.front();
     fileAnswers.pop_front();
+    rememberFolder(filter, c);
     return c;
 }
 

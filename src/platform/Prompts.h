@@ -17,12 +17,13 @@ public:
     enum class Buttons { Ok, OkCancel };
     enum class Answer { Ok, Cancel };
 
-    // A file dialog's outcome: cancelled, or the full name and the title
-    // (the name without its folder).
+    // A file dialog's outcome: cancelled, or the full name, the title (the
+    // name without its folder) and which of the filter's entries was chosen.
     struct FileChoice {
         bool accepted = false;
         QString fileName;
         QString fileTitle;
+        int filterIndex = 0;
     };
 
     virtual ~Prompts() = default;
@@ -31,11 +32,17 @@ public:
                            Icon icon = Icon::Critical) = 0;
     // Input box: the typed answer; an empty text on Cancel.
     virtual QString input(const QString &prompt, const QString &title, const QString &defaultAnswer) = 0;
-    // `filter` in the "Description|pattern|Description|pattern|" form.
+    // `filter` in the "Description|pattern|Description|pattern|" form. The
+    // dialogs start in the folder last used for the filter's first pattern
+    // (see FolderMemory) and note the folder of the file chosen.
     virtual FileChoice openFile(const QString &filter) = 0;
     virtual FileChoice saveFile(const QString &filter, bool askBeforeOverwrite) = 0;
 
     void setParentWidget(QWidget *parent) { parent_ = parent; }
+
+    // The folder a dialog with `filter` starts in, and the note of a choice.
+    static QString startFolder(const QString &filter);
+    static void rememberFolder(const QString &filter, const FileChoice &choice);
 
 protected:
     QWidget *parent_ = nullptr;
@@ -65,6 +72,7 @@ public:
         QString text; // message text or input prompt or filter
         QString title;
         QString defaultAnswer;
+        QString folder; // where a file dialog would have started
         Icon icon = Icon::Critical;
         Buttons buttons = Buttons::Ok;
     };

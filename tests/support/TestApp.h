@@ -2,6 +2,7 @@
 
 #include "core/Clock.h"
 #include "platform/EventPause.h"
+#include "platform/FolderMemory.h"
 #include "platform/PrintService.h"
 #include "platform/Prompts.h"
 #include "ui/common/App.h"
@@ -58,6 +59,7 @@ struct TestApp {
         app->setAutoDumpFolder(dir.filePath(QStringLiteral("dumps")));
         // The panel's lasting settings never come from the user's own file.
         PanelSettings::setFile(dir.filePath(QStringLiteral("painel.ini")));
+        folders::setSettingsFile(dir.filePath(QStringLiteral("pastas.ini")));
     }
 
     QString path(const QString &name) const { return dir.filePath(name); }

@@ -221,9 +221,11 @@ private slots:
             keys << a->data().toString();
             tips << a->toolTip();
         }
-        // The list's own buttons first, in their order; the statistics window's and the report's come after them.
-        QCOMPARE(keys, (QStringList{"Save", "Print", "CF", "Stats", "Report"}));
-        QCOMPARE(tips, (QStringList{"Salvar como", "Imprimir", "Celsius/Fahrenheit", "Estatísticas", "Relatório"}));
+        // The list's own buttons first, in their order; the statistics window's, the report's and the export's
+        // come after them.
+        QCOMPARE(keys, (QStringList{"Save", "Print", "CF", "Stats", "Report", "Export"}));
+        QCOMPARE(tips, (QStringList{"Salvar como", "Imprimir", "Celsius/Fahrenheit", "Estatísticas", "Relatório",
+                                    "Exportar CSV"}));
 
         for (Grid *g : {w->GridC, w->GridF}) {
             QCOMPARE(g->rows(), 1);

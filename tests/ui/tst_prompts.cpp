@@ -1,7 +1,9 @@
-// The real save dialog behind "Save": typed into as a user would, offscreen.
-// The extension must be part of the name the dialog checks for an existing
-// file, or its overwrite question never comes.
+// The real file dialogs behind "Save" and "Open": typed into as a user
+// would, offscreen. The extension must be part of the name the dialog checks
+// for an existing file, or its overwrite question never comes; and the
+// dialogs start where the user was last, also in a later run.
 #include "core/link/Pause.h"
+#include "platform/FolderMemory.h"
 #include "ui/common/App.h"
 #include "ui/common/Commands.h"
 
@@ -14,6 +16,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -67,15 +71,15 @@ class TstPrompts : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
-    QString home;
 
 private slots:
     void initTestCase()
     {
-        home = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(dir.path())); // where the dialog opens
+        QStandardPaths::setTestModeEnabled(true);
+        // The dialogs open in the folder last used: here, the test's own.
+        folders::setSettingsFile(dir.filePath(QStringLiteral("pastas.ini")));
+        folders::remember(QStringLiteral("dlf"), dir.filePath(QStringLiteral("anterior.dlf")));
     }
-    void cleanupTestCase() { QDir::setCurrent(home); }
 
     void saveDialogAsksBeforeReplacingTheFinalName()
     {
@@ -155,6 +159,72 @@ private slots:
         const Prompts::FileChoice plain = typeAndAccept(QStringLiteral("notas"), 1);
         QVERIFY(!missed);
         QCOMPARE(plain.fileTitle, QStringLiteral("notas"));
+        QCOMPARE(plain.filterIndex, 1);
+    }
+
+    void dialogsStartWhereTheUserWasLast()
+    {
+        QTemporaryDir place;
+        folders::setSettingsFile(place.filePath(QStringLiteral("config/pastas.ini")));
+        // The first time: the documents folder.
+        const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        QVERIFY(QDir().mkpath(docs));
+        QCOMPARE(Prompts::startFolder(texts::kDataFilter), docs);
+
+        const QString ensaios = place.filePath(QStringLiteral("ensaios"));
+        QVERIFY(QDir().mkpath(ensaios));
+        {
+            QFile f(ensaios + QStringLiteral("/camara.dlf"));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        WidgetPrompts prompts;
+        bool missed = false;
+        QString startedIn;
+        whenModal<QFileDialog>(
+            [&](QFileDialog *d) {
+                startedIn = d->directory().absolutePath();
+                type(d, ensaios + QStringLiteral("/camara.dlf"));
+                QTest::keyClick(nameEdit(d), Qt::Key_Return);
+                if (d->isVisible()) {
+                    missed = true;
+                    d->reject();
+                }
+            },
+            &missed);
+        const Prompts::FileChoice opened = prompts.openFile(texts::kDataFilter);
+        QVERIFY(!missed);
+        QVERIFY(opened.accepted);
+        QCOMPARE(QDir(startedIn), QDir(docs));
+
+        // A later run reads the folder back from the file: data files, and
+        // any kind never used before, start there.
+        QSettings kept(folders::settingsFile(), QSettings::IniFormat);
+        QCOMPARE(QDir(kept.value(QStringLiteral("folders/dlf")).toString()), QDir(ensaios));
+        QCOMPARE(QDir(Prompts::startFolder(texts::kDataFilter)), QDir(ensaios));
+        const QString pictures = QStringLiteral("Imagem PNG (*.png)|*.png|");
+        QCOMPARE(QDir(Prompts::startFolder(pictures)), QDir(ensaios));
+
+        // The real save dialog starts there too; a picture saved elsewhere
+        // moves the pictures' folder, not the data files'.
+        const QString imagens = place.filePath(QStringLiteral("imagens"));
+        QVERIFY(QDir().mkpath(imagens));
+        whenModal<QFileDialog>(
+            [&](QFileDialog *d) {
+                startedIn = d->directory().absolutePath();
+                type(d, imagens + QStringLiteral("/grafico"));
+                QTest::keyClick(nameEdit(d), Qt::Key_Return);
+            },
+            &missed);
+        const Prompts::FileChoice saved = prompts.saveFile(pictures, true);
+        QVERIFY(!missed);
+        QCOMPARE(saved.fileTitle, QStringLiteral("grafico.png"));
+        QCOMPARE(QDir(startedIn), QDir(ensaios));
+        QCOMPARE(QDir(Prompts::startFolder(pictures)), QDir(imagens));
+        QCOMPARE(QDir(Prompts::startFolder(texts::kDataFilter)), QDir(ensaios));
+
+        // A folder that has gone is passed over.
+        QVERIFY(QDir(ensaios).removeRecursively());
+        QCOMPARE(QDir(Prompts::startFolder(texts::kDataFilter)), QDir(imagens));
     }
 };
 

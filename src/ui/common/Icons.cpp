@@ -326,6 +326,21 @@ const QHash<QString, Draw> &drawings()
              for (qreal y : {10.8, 12.8})
                  p.drawLine(QPointF(4.5, y), QPointF(11.5, y));
          }},
+        {QStringLiteral("Export"),
+         [](QPainter &p) {
+             // A spreadsheet's cells with a green arrow leaving it.
+             p.setPen(pen(kInk, 0.9));
+             p.setBrush(kPaper);
+             p.drawRect(QRectF(0.8, 1.5, 10.5, 13));
+             p.setPen(pen(kGreen, 0.7));
+             for (qreal y : {4.75, 8.0, 11.25})
+                 p.drawLine(QPointF(0.8, y), QPointF(11.3, y));
+             p.drawLine(QPointF(4.3, 1.5), QPointF(4.3, 14.5));
+             p.setPen(Qt::NoPen);
+             p.setBrush(kGreen);
+             p.drawPolygon(
+                 QPolygonF({{7.5, 9}, {11.5, 9}, {11.5, 6.5}, {15.5, 10.5}, {11.5, 14.5}, {11.5, 12}, {7.5, 12}}));
+         }},
         {QStringLiteral("Print"),
          [](QPainter &p) {
              p.setPen(pen(kInk, 0.9));
@@ -462,7 +477,8 @@ QStringList toolbarIconKeys()
             QStringLiteral("Memory"),  QStringLiteral("SetTime"),    QStringLiteral("Offset"),
             QStringLiteral("AddText"), QStringLiteral("Stop"),       QStringLiteral("RecStopActive"),
             QStringLiteral("Print"),   QStringLiteral("Plot"),       QStringLiteral("Limit"),
-            QStringLiteral("Alarm"),   QStringLiteral("Monitoring"), QStringLiteral("Report")};
+            QStringLiteral("Alarm"),   QStringLiteral("Monitoring"), QStringLiteral("Report"),
+            QStringLiteral("Export")};
 }
 
 QString toolbarPictureKey(int index)

@@ -14,6 +14,7 @@ DataList::DataList(App &app, QWidget *parent) : ListWindow(app, QStringLiteral("
     addButton(QStringLiteral("CF"), QStringLiteral("Celsius/Fahrenheit"));
     addButton(QStringLiteral("Stats"), QStringLiteral("Estatísticas"));
     addButton(QStringLiteral("Report"), QStringLiteral("Relatório"));
+    addButton(QStringLiteral("Export"), QStringLiteral("Exportar CSV"));
     Form_Load();
 }
 

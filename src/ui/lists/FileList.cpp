@@ -15,6 +15,7 @@ FileList::FileList(App &app, QWidget *parent) : ListWindow(app, QString(), paren
     addButton(QStringLiteral("Print"), QStringLiteral("Imprimir"));
     addButton(QStringLiteral("Stats"), QStringLiteral("Estatísticas"));
     addButton(QStringLiteral("Report"), QStringLiteral("Relatório"));
+    addButton(QStringLiteral("Export"), QStringLiteral("Exportar CSV"));
     for (int i = 0; i < 3; ++i) {
         LblMessage[i] = new QLabel(this);
         LblMessage[i]->setObjectName(QStringLiteral("LblMessage"));

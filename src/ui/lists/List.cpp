@@ -16,6 +16,7 @@ List::List(App &app, QWidget *parent) : ListWindow(app, QStringLiteral("Lista - 
     addButton(QStringLiteral("CF"), QStringLiteral("Celsius/Fahrenheit"));
     addButton(QStringLiteral("Stats"), QStringLiteral("Estatísticas"));
     addButton(QStringLiteral("Report"), QStringLiteral("Relatório"));
+    addButton(QStringLiteral("Export"), QStringLiteral("Exportar CSV"));
 
     LblDump = new QLabel(this);
     LblDump->setObjectName(QStringLiteral("LblDump"));

@@ -33,10 +33,7 @@ fullreport::Input reportInput(ListWindow &list)
         in.limits = stats->limits();
     // The rows as they stand now: the report does not change under the
     // preview while the live list grows.
-    const QVector<QString> lines = list.visibleGrid()->gridModel()->snapshot();
-    in.rows.reserve(qMax<qsizetype>(0, lines.size() - 1));
-    for (qsizetype i = 1; i < lines.size(); ++i)
-        in.rows.append(lines.at(i).split(QLatin1Char('\t')));
+    in.rows = list.visibleRows();
     in.madeAt = app.clock().now();
     return in;
 }

@@ -3,6 +3,7 @@
 #include "core/files/DataFile.h"
 #include "ui/common/App.h"
 #include "ui/common/Icons.h"
+#include "ui/lists/ListExport.h"
 #include "ui/lists/ListReport.h"
 #include "ui/lists/StatsWindow.h"
 
@@ -63,13 +64,17 @@ ListWindow::ListWindow(App &app, const QString &caption, QWidget *parent) : QWid
 
     connect(Toolbar1, &QToolBar::actionTriggered, this, [this](QAction *a) {
         Busy busy(this);
-        // The statistics window and the report work alike for every list.
+        // The statistics window, the report and the export work alike for every list.
         if (a->data().toString() == QLatin1String("Stats")) {
             openStatsWindow(*this);
             return;
         }
         if (a->data().toString() == QLatin1String("Report")) {
             showListReport(*this);
+            return;
+        }
+        if (a->data().toString() == QLatin1String("Export")) {
+            exportListCsv(*this);
             return;
         }
         Toolbar1_ButtonClick(a->data().toString());
@@ -98,6 +103,16 @@ void ListWindow::addButton(const QString &key, const QString &toolTip)
     a->setObjectName(key);
     a->setToolTip(toolTip);
     buttons_.insert(key, a);
+}
+
+QVector<QStringList> ListWindow::visibleRows() const
+{
+    const QVector<QString> lines = visibleGrid()->gridModel()->snapshot();
+    QVector<QStringList> rows;
+    rows.reserve(qMax<qsizetype>(0, lines.size() - 1));
+    for (qsizetype i = 1; i < lines.size(); ++i)
+        rows.append(lines.at(i).split(QLatin1Char('\t')));
+    return rows;
 }
 
 void ListWindow::showUnit(bool celsius)

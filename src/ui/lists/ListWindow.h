@@ -42,6 +42,10 @@ public:
     void showUnit(bool celsius);
     bool celsiusShown() const { return !GridC->isHidden(); }
     Grid *visibleGrid() const { return celsiusShown() ? GridC : GridF; }
+    // The record rows of the visible grid as they stand now, split into
+    // their fields: what the report and the export take, unchanged by rows
+    // that arrive afterwards.
+    QVector<QStringList> visibleRows() const;
 
     // Holds the window open while a command runs: a command may wait in a
     // dialog or let events run (printing), and a close asked meanwhile (the

@@ -1,0 +1,43 @@
+#include "ui/lists/ListExport.h"
+
+#include "core/files/CsvFile.h"
+#include "core/files/TextFile.h"
+#include "ui/common/App.h"
+#include "ui/lists/ListOps.h"
+#include "ui/lists/ListWindow.h"
+
+namespace {
+const QString kSpreadsheet =
+    QStringLiteral("Planilha em português: campos separados por ponto e vírgula, vírgula decimal (*.csv)|*.csv|");
+const QString kPlain = QStringLiteral("CSV simples: campos separados por vírgula, ponto decimal (*.csv)|*.csv|");
+
+bool spreadsheetFirst(const QLocale &locale)
+{
+    return CsvStyle::forLocale(locale).decimalComma;
+}
+} // namespace
+
+QString csvExportFilter(const QLocale &locale)
+{
+    return spreadsheetFirst(locale) ? kSpreadsheet + kPlain : kPlain + kSpreadsheet;
+}
+
+bool exportListCsv(ListWindow &list, const QLocale &locale)
+{
+    App &app = list.app();
+    const Prompts::FileChoice choice = app.prompts().saveFile(csvExportFilter(locale), true);
+    if (!choice.accepted || choice.fileName.isEmpty())
+        return false;
+    const bool spreadsheet = (choice.filterIndex == 0) == spreadsheetFirst(locale);
+    // A live list that grows meanwhile is exported as it was once the name was chosen.
+    const QVector<QStringList> rows = list.visibleRows();
+    BusyCursor busy;
+    const QByteArray bytes =
+        csvBytes(rows, list.celsiusShown(), spreadsheet ? CsvStyle::spreadsheet() : CsvStyle::plain());
+    QString error;
+    if (!writeFileAtomically(choice.fileName, bytes, &error)) {
+        app.showError(listtexts::saveFailed(error));
+        return false;
+    }
+    return true;
+}
