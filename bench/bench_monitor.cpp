@@ -1,8 +1,9 @@
 // The monitoring service against a real Mosquitto broker on the loopback,
 // with the emulated instrument on a pseudo-terminal of this process:
-// - `monitor` at a 1 s interval with MQTT and recording: its CPU (share of
-//   one core) and memory over a window (TH_BENCH_MONITOR_SECONDS, default 60),
-//   and the time from each sample to its arrival at a subscriber;
+// - `monitor` at a 1 s interval with MQTT, metrics (scraped every 15 s, as
+//   Prometheus would) and recording: its CPU (share of one core) and memory
+//   over a window (TH_BENCH_MONITOR_SECONDS, default 60), and the time from
+//   each sample to its arrival at a subscriber;
 // - 10 000 samples queued while the broker is away, and the time to deliver
 //   them after it returns;
 // - the broker killed (SIGKILL) and restarted 20 times under a running
@@ -157,9 +158,32 @@ void cpuAndLatency(int seconds)
     (void)QTest::qWaitFor([] { return false; }, 500); // the subscription is on its way
     StampedProcess monitor(cli(),
                            {"monitor", "--port", host.devicePath(), "--interval", "1", "--id", "bench", "--mqtt",
-                            broker.address(), "--record", dir.filePath("bench.dlf"), "--json"},
+                            broker.address(), "--metrics", "0", "--record", dir.filePath("bench.dlf"), "--json"},
                            clock);
-    (void)QTest::qWaitFor([&] { return monitor.lines().size() >= 3; }, 30000);
+    QByteArray err;
+    QString url;
+    (void)QTest::qWaitFor(
+        [&] {
+            err += monitor.errors();
+            url = QRegularExpression(QStringLiteral("metrics on (http://\\S+)"))
+                      .match(QString::fromUtf8(err))
+                      .captured(1);
+            return !url.isEmpty() && monitor.lines().size() >= 3;
+        },
+        30000);
+    QNetworkAccessManager net;
+    int scrapes = 0, scraped = 0;
+    QTimer scraper;
+    QObject::connect(&scraper, &QTimer::timeout, [&] {
+        ++scrapes;
+        QNetworkReply *reply = net.get(QNetworkRequest(QUrl(url)));
+        QObject::connect(reply, &QNetworkReply::finished, [&scraped, reply] {
+            scraped += reply->error() == QNetworkReply::NoError && reply->readAll().contains("termohigrometro_");
+            reply->deleteLater();
+        });
+    });
+    if (!url.isEmpty())
+        scraper.start(15000);
     const double cpu0 = cpuSeconds(monitor.pid());
     const long rss0 = rssKb(monitor.pid());
     QElapsedTimer window;
@@ -172,6 +196,7 @@ void cpuAndLatency(int seconds)
     const double cpu = cpuSeconds(monitor.pid()) - cpu0;
     const double wall = window.nsecsElapsed() / 1e9;
     const long rss1 = rssKb(monitor.pid());
+    scraper.stop();
     monitor.terminate();
 
     QHash<QByteArray, qint64> arrived;
@@ -187,8 +212,9 @@ void cpuAndLatency(int seconds)
         }
         ms.append((arrived.value(line) - at) / 1e6);
     }
-    std::printf("monitor at 1 s with MQTT and recording, %.0f s: CPU %.2f %% of one core (%.2f s), RSS %ld -> %ld kB\n",
-                wall, 100.0 * cpu / wall, cpu, rss0, rss1);
+    std::printf("monitor at 1 s with MQTT, metrics and recording, %.0f s: CPU %.2f %% of one core (%.2f s), "
+                "RSS %ld -> %ld kB; %d of %d scrapes answered%s\n",
+                wall, 100.0 * cpu / wall, cpu, rss0, rss1, scraped, scrapes, url.isEmpty() ? " (NO ENDPOINT)" : "");
     std::printf("sample to subscriber (%lld samples, %d not seen): median %.2f ms, p99 %.2f ms, max %.2f ms\n",
                 qsizetype(ms.size()), missing, percentile(ms, 0.5), percentile(ms, 0.99), percentile(ms, 1.0));
 }

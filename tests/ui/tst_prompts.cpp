@@ -75,7 +75,10 @@ class TstPrompts : public QObject {
 private slots:
     void initTestCase()
     {
-        QStandardPaths::setTestModeEnabled(true);
+        // A home of its own: the documents folder the dialogs fall back to is made here.
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("home"))));
+        qputenv("HOME", dir.filePath(QStringLiteral("home")).toLocal8Bit());
+        qunsetenv("XDG_CONFIG_HOME");
         // The dialogs open in the folder last used: here, the test's own.
         folders::setSettingsFile(dir.filePath(QStringLiteral("pastas.ini")));
         folders::remember(QStringLiteral("dlf"), dir.filePath(QStringLiteral("anterior.dlf")));
