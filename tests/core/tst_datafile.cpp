@@ -1,5 +1,6 @@
 #include "core/files/DataFile.h"
 #include "core/files/NseFile.h"
+#include "core/files/RecordTime.h"
 #include "core/files/Report.h"
 #include "core/state/Reading.h"
 
@@ -34,6 +35,28 @@ QByteArray recordingFile(bool celsius, const QVector<QStringList> &records)
 class TestDataFile : public QObject {
     Q_OBJECT
 private slots:
+    // The quick reader of record times takes exactly what Qt's parser takes.
+    void recordTimesReadAsQtReadsThem()
+    {
+        const QStringList dates{"30/06/2026", "29/02/2024", "29/02/2026",  "31/04/2026", "00/01/2026",
+                                "01/13/2026", "01/01/0000", "1/06/2026",   "01/6/2026",  "01/06/26",
+                                " 1/06/2026", "01-06-2026", "01/06/2026 ", "",           "٠١/٠٦/٢٠٢٦"};
+        const QStringList times{"23:59:59", "00:00:00", "24:00:00", "12:60:00", "12:00:60", "1:00:00", "12:00", ""};
+        for (const QString &date : dates) {
+            for (const QString &time : times) {
+                const QDate d = QDate::fromString(date, QStringLiteral("dd/MM/yyyy"));
+                const QTime t = QTime::fromString(time, QStringLiteral("hh:mm:ss"));
+                const RecordTime r = parseRecordTime(date, time);
+                const QString what = date + QLatin1Char('|') + time;
+                QVERIFY2(r.valid == (d.isValid() && t.isValid()), qPrintable(what));
+                if (r.valid) {
+                    QCOMPARE(r.isoText(), d.toString(Qt::ISODate) + QLatin1Char('T') + t.toString(Qt::ISODate));
+                    QCOMPARE(r.wallSeconds(), QDateTime(d, t, Qt::UTC).toSecsSinceEpoch());
+                }
+            }
+        }
+    }
+
     void writtenLinesAreWindows1252WithCrLf()
     {
         QCOMPARE(encodeDataText(headingLine(true)), latin("N\xB0\tData\tHora\t\xB0"

@@ -1,7 +1,6 @@
 #include "core/files/CsvFile.h"
 
-#include <QDate>
-#include <QTime>
+#include "core/files/RecordTime.h"
 
 namespace {
 QString csvField(const QString &text, QChar sep)
@@ -28,10 +27,9 @@ QString valueCell(const QString &field, bool decimalComma)
 // ISO 8601 local date-time; a date or time that does not parse keeps its texts.
 QString dateTimeCell(const QString &date, const QString &time)
 {
-    const QDate d = QDate::fromString(date, QStringLiteral("dd/MM/yyyy"));
-    const QTime t = QTime::fromString(time, QStringLiteral("hh:mm:ss"));
-    if (d.isValid() && t.isValid())
-        return d.toString(Qt::ISODate) + QLatin1Char('T') + t.toString(Qt::ISODate);
+    const RecordTime t = parseRecordTime(date, time);
+    if (t.valid)
+        return t.isoText();
     if (date.isEmpty() || time.isEmpty())
         return date + time;
     return date + QLatin1Char(' ') + time;

@@ -1,5 +1,7 @@
 #include "core/files/LineProtocol.h"
 
+#include "core/files/RecordTime.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QLocale>
@@ -58,10 +60,11 @@ constexpr qint64 kMaxMsecs = 9223372036853LL;
 
 std::optional<qint64> timestampNs(const QString &date, const QString &time, const LineProtocolOptions &options)
 {
-    const QDate d = QDate::fromString(date, QStringLiteral("dd/MM/yyyy"));
-    const QTime t = QTime::fromString(time, QStringLiteral("hh:mm:ss"));
-    if (!d.isValid() || !t.isValid())
+    const RecordTime rt = parseRecordTime(date, time);
+    if (!rt.valid)
         return std::nullopt;
+    const QDate d = rt.date();
+    const QTime t = rt.time();
     const QDateTime when = options.zone ? QDateTime(d, t, *options.zone) : QDateTime(d, t);
     if (!when.isValid())
         return std::nullopt;

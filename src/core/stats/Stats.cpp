@@ -1,5 +1,7 @@
 #include "core/stats/Stats.h"
 
+#include "core/files/RecordTime.h"
+
 #include <cmath>
 #include <limits>
 
@@ -18,53 +20,17 @@ int digit(QChar c)
     return u >= u'0' && u <= u'9' ? int(u - u'0') : -1;
 }
 
-// Fixed-width decimal digits at text[pos..pos+n); -1 when one is not a digit.
-int digits(QStringView text, qsizetype pos, int n)
-{
-    int v = 0;
-    for (int i = 0; i < n; ++i) {
-        const int d = digit(text[pos + i]);
-        if (d < 0)
-            return -1;
-        v = v * 10 + d;
-    }
-    return v;
-}
-
-// Days since 1970-01-01 of a proleptic Gregorian date.
-qint64 daysFromCivil(int y, int m, int d)
-{
-    y -= m <= 2;
-    const qint64 era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = int(y - era * 400);
-    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
 struct Stamp {
     qint64 seconds = kNoTime; // wall-clock seconds of the row's date and time, kNoTime when unreadable
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    RecordTime t;
 };
 
-// "DD/MM/YYYY" and "hh:mm:ss", read digit by digit: a full date-time parser
-// per row would cost more than all the figures together.
 Stamp stampOf(QStringView date, QStringView time)
 {
     Stamp st;
-    if (date.size() != 10 || time.size() != 8 || date[2] != u'/' || date[5] != u'/' || time[2] != u':' ||
-        time[5] != u':')
-        return st;
-    st.d = digits(date, 0, 2);
-    st.mo = digits(date, 3, 2);
-    st.y = digits(date, 6, 4);
-    st.h = digits(time, 0, 2);
-    st.mi = digits(time, 3, 2);
-    st.s = digits(time, 6, 2);
-    if (st.d < 0 || st.mo < 0 || st.y < 0 || st.h < 0 || st.mi < 0 || st.s < 0 || st.h > 23 || st.mi > 59 ||
-        st.s > 59 || !QDate::isValid(st.y, st.mo, st.d))
-        return st;
-    st.seconds = daysFromCivil(st.y, st.mo, st.d) * 86400 + st.h * 3600 + st.mi * 60 + st.s;
+    st.t = parseRecordTime(date, time);
+    if (st.t.valid)
+        st.seconds = st.t.wallSeconds();
     return st;
 }
 
@@ -72,7 +38,7 @@ QDateTime dateTimeOf(const Stamp &st)
 {
     if (st.seconds == kNoTime)
         return {};
-    return QDateTime(QDate(st.y, st.mo, st.d), QTime(st.h, st.mi, st.s));
+    return QDateTime(st.t.date(), st.t.time());
 }
 
 QStringView field(const QStringList &row, int column)
