@@ -35,10 +35,16 @@ struct Job {
         const qsizetype end = out.lastIndexOf('\n');
         return end < 0 ? QStringList{} : QString::fromUtf8(out.left(end)).split(QLatin1Char('\n'));
     }
-    void start(const QString &program, const QStringList &args)
+    // `tmp`: the child's temporary folder, for what a killed child cannot clean up.
+    void start(const QString &program, const QStringList &args, const QString &tmp = {})
     {
         process = std::make_unique<QProcess>();
         process->setProcessChannelMode(QProcess::SeparateChannels);
+        if (!tmp.isEmpty()) {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("TMPDIR"), tmp);
+            process->setProcessEnvironment(env);
+        }
         QObject::connect(process.get(), &QProcess::readyReadStandardOutput,
                          [this] { out += process->readAllStandardOutput(); });
         process->start(program, args);
@@ -181,7 +187,7 @@ private slots:
             QStringList files;
             for (int i = 0; i < kParallel; ++i) {
                 files << dir.filePath(QStringLiteral("panel%1-%2.dlf").arg(round).arg(i));
-                children[i].start(QCoreApplication::applicationFilePath(), {"--panel-child", files[i]});
+                children[i].start(QCoreApplication::applicationFilePath(), {"--panel-child", files[i]}, dir.path());
             }
             for (int i = 0; i < kParallel; ++i) {
                 QTRY_VERIFY2_WITH_TIMEOUT(children[i].lines().contains(QStringLiteral("ready")),

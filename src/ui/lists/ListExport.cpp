@@ -8,8 +8,8 @@
 
 namespace {
 const QString kSpreadsheet =
-    QStringLiteral("Planilha em português: campos separados por ponto e vírgula, vírgula decimal (*.csv)|*.csv|");
-const QString kPlain = QStringLiteral("CSV simples: campos separados por vírgula, ponto decimal (*.csv)|*.csv|");
+    QStringLiteral("Planilha: ponto e vírgula, vírgula decimal (*.csv)|*.csv|");
+const QString kPlain = QStringLiteral("CSV simples: vírgula, ponto decimal (*.csv)|*.csv|");
 
 bool spreadsheetFirst(const QLocale &locale)
 {
