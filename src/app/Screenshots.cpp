@@ -13,6 +13,7 @@
 #include "ui/lists/DataList.h"
 #include "ui/lists/Grid.h"
 #include "ui/memory/Memory.h"
+#include "ui/monitor/PanelSettings.h"
 #include "ui/panel/Panel.h"
 #include "ui/panel/Port.h"
 
@@ -120,7 +121,9 @@ int renderScreenshots(const QString &folder)
         QFile::remove(QDir(folder).filePath(QLatin1String(name) + QStringLiteral(".png")));
     QTemporaryDir work;
     sharedState() = SharedState{};
-    // The scripted answers' folders are not the user's to remember.
+    // The pictures show the defaults, whatever the user has set, and the
+    // scripted answers' folders are not the user's to remember.
+    PanelSettings::setFile(work.filePath(QStringLiteral("painel.ini")));
     folders::setSettingsFile(work.filePath(QStringLiteral("pastas.ini")));
 
     // No dialog may wait for a user here: every file dialog is answered in
@@ -133,6 +136,8 @@ int renderScreenshots(const QString &folder)
     prompts->answerFile(recording);
     services.prompts = std::move(prompts);
     App app(std::move(services));
+    // Rendering pictures leaves nothing in the user's documents folder.
+    app.setAutoDumpFolder(work.filePath(QStringLiteral("dumps")));
     Panel::setExitHandler([](int) {});
     Shots shots(folder);
 

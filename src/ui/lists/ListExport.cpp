@@ -7,8 +7,7 @@
 #include "ui/lists/ListWindow.h"
 
 namespace {
-const QString kSpreadsheet =
-    QStringLiteral("Planilha: ponto e vírgula, vírgula decimal (*.csv)|*.csv|");
+const QString kSpreadsheet = QStringLiteral("Planilha: ponto e vírgula, vírgula decimal (*.csv)|*.csv|");
 const QString kPlain = QStringLiteral("CSV simples: vírgula, ponto decimal (*.csv)|*.csv|");
 
 bool spreadsheetFirst(const QLocale &locale)
