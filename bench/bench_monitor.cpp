@@ -138,6 +138,24 @@ QList<QByteArray> firstCopies(const QList<QByteArray> &in, int *duplicates)
     return out;
 }
 
+// The address a running `monitor --metrics 0` serves on, once it has said so
+// and printed `samples` samples; empty when it does not within 30 s (what it
+// printed on its standard error is in *err).
+QString metricsUrl(StampedProcess &monitor, qsizetype samples, QByteArray *err)
+{
+    QString url;
+    (void)QTest::qWaitFor(
+        [&] {
+            *err += monitor.errors();
+            url = QRegularExpression(QStringLiteral("metrics on (http://\\S+)"))
+                      .match(QString::fromUtf8(*err))
+                      .captured(1);
+            return !url.isEmpty() && monitor.lines().size() >= samples;
+        },
+        30000);
+    return url;
+}
+
 void cpuAndLatency(int seconds)
 {
     Mosquitto broker;
@@ -161,16 +179,7 @@ void cpuAndLatency(int seconds)
                             broker.address(), "--metrics", "0", "--record", dir.filePath("bench.dlf"), "--json"},
                            clock);
     QByteArray err;
-    QString url;
-    (void)QTest::qWaitFor(
-        [&] {
-            err += monitor.errors();
-            url = QRegularExpression(QStringLiteral("metrics on (http://\\S+)"))
-                      .match(QString::fromUtf8(err))
-                      .captured(1);
-            return !url.isEmpty() && monitor.lines().size() >= 3;
-        },
-        30000);
+    const QString url = metricsUrl(monitor, 3, &err);
     QNetworkAccessManager net;
     int scrapes = 0, scraped = 0;
     QTimer scraper;
@@ -368,16 +377,7 @@ void metricsScrapes()
         cli(), {"monitor", "--port", host.devicePath(), "--interval", "1", "--id", "s", "--metrics", "0", "--json"},
         clock);
     QByteArray err;
-    QString url;
-    (void)QTest::qWaitFor(
-        [&] {
-            err += monitor.errors();
-            url = QRegularExpression(QStringLiteral("metrics on (http://\\S+)"))
-                      .match(QString::fromUtf8(err))
-                      .captured(1);
-            return !url.isEmpty() && monitor.lines().size() >= 2;
-        },
-        30000);
+    const QString url = metricsUrl(monitor, 2, &err);
     if (url.isEmpty()) {
         std::printf("metrics: no endpoint: %s\n", err.constData());
         return;
