@@ -1,5 +1,7 @@
 #include "platform/FolderMemory.h"
 
+#include "platform/ConfigFolder.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -35,10 +37,7 @@ QString settingsFile()
 {
     if (!fileOverride().isEmpty())
         return fileOverride();
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (folder.isEmpty())
-        folder = QDir::homePath() + QStringLiteral("/.config");
-    return folder + QStringLiteral("/termohigrometro/pastas.ini");
+    return configFilePath(QStringLiteral("pastas.ini"));
 }
 
 void setSettingsFile(const QString &path)

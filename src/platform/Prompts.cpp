@@ -64,15 +64,23 @@ QString WidgetPrompts::toQtFilter(const QString &filter)
     return out.join(QLatin1String(";;"));
 }
 
+namespace {
+// The kind of file whose folder a dialog remembers: its filter's first extension.
+QString folderKind(const QString &filter)
+{
+    return WidgetPrompts::filterSuffix(WidgetPrompts::toQtFilter(filter));
+}
+} // namespace
+
 QString Prompts::startFolder(const QString &filter)
 {
-    return folders::startFolder(WidgetPrompts::filterSuffix(WidgetPrompts::toQtFilter(filter)));
+    return folders::startFolder(folderKind(filter));
 }
 
 void Prompts::rememberFolder(const QString &filter, const FileChoice &choice)
 {
     if (choice.accepted)
-        folders::remember(WidgetPrompts::filterSuffix(WidgetPrompts::toQtFilter(filter)), choice.fileName);
+        folders::remember(folderKind(filter), choice.fileName);
 }
 
 Prompts::FileChoice WidgetPrompts::openFile(const QString &filter)

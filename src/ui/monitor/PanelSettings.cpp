@@ -1,12 +1,12 @@
 #include "ui/monitor/PanelSettings.h"
 
 #include "core/monitor/MqttPayload.h"
+#include "platform/ConfigFolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
-#include <QStandardPaths>
 
 namespace {
 constexpr int kVersion = 1;
@@ -106,10 +106,7 @@ QString PanelSettings::file()
 {
     if (!fileOverride().isEmpty())
         return fileOverride();
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (folder.isEmpty())
-        folder = QDir::homePath() + QStringLiteral("/.config");
-    return folder + QStringLiteral("/termohigrometro/painel.ini");
+    return configFilePath(QStringLiteral("painel.ini"));
 }
 
 void PanelSettings::setFile(const QString &path)
