@@ -187,9 +187,11 @@ Prompts::FileChoice ScriptedPrompts::saveFile(const QString &filter, bool askBef
     return c;
 }
 
-void ScriptedPrompts::answerFile(const QString &path)
+void ScriptedPrompts::answerFile(const QString &path, int filterIndex)
 {
-    fileAnswers.push_back(choiceFor(path));
+    FileChoice c = choiceFor(path);
+    c.filterIndex = filterIndex;
+    fileAnswers.push_back(c);
 }
 
 QStringList ScriptedPrompts::messages() const

@@ -89,6 +89,7 @@ public:
     FileChoice openFile(const QString &filter) override;
     FileChoice saveFile(const QString &filter, bool askBeforeOverwrite) override;
 
-    void answerFile(const QString &path); // queues an accepted file choice
-    QStringList messages() const;         // texts of the message boxes shown
+    // Queues an accepted file choice, of the dialog's filter entry `filterIndex`.
+    void answerFile(const QString &path, int filterIndex = 0);
+    QStringList messages() const; // texts of the message boxes shown
 };

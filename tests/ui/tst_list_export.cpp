@@ -10,22 +10,11 @@
 
 #include <QAction>
 #include <QFile>
-#include <QFileInfo>
 #include <QTest>
 
 namespace {
 const QLocale kPortuguese(QLocale::Portuguese, QLocale::Brazil);
 const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
-
-Prompts::FileChoice chosen(const QString &path, int filterIndex)
-{
-    Prompts::FileChoice c;
-    c.accepted = true;
-    c.fileName = path;
-    c.fileTitle = QFileInfo(path).fileName();
-    c.filterIndex = filterIndex;
-    return c;
-}
 
 // Which entry of the dialog's filter is the plain style.
 int plainIndex(const QLocale &locale)
@@ -51,7 +40,7 @@ private slots:
         QVERIFY(csvExportFilter(kPortuguese).startsWith(QLatin1String("Planilha")));
         QVERIFY(csvExportFilter(kEnglish).startsWith(QLatin1String("CSV simples")));
 
-        t.prompts->fileAnswers.push_back(chosen(t.path("planilha.csv"), 0));
+        t.prompts->answerFile(t.path("planilha.csv"), 0);
         QVERIFY(exportListCsv(*file, kPortuguese));
         QCOMPARE(readAll(t.path("planilha.csv")),
                  QByteArray("\xEF\xBB\xBFN°;Data e hora;Temperatura (°C);Orvalho (°C);Úmido (°C);UR (%)\r\n"
@@ -62,7 +51,7 @@ private slots:
         snapshot(file, QStringLiteral("lista-exportar"));
         // The toolbar button, in the style of this machine's locale: the plain entry chosen.
         QCOMPARE(file->button(QStringLiteral("Export"))->toolTip(), QStringLiteral("Exportar CSV"));
-        t.prompts->fileAnswers.push_back(chosen(t.path("simples.csv"), plainIndex(QLocale::system())));
+        t.prompts->answerFile(t.path("simples.csv"), plainIndex(QLocale::system()));
         file->button(QStringLiteral("Export"))->trigger();
         QCOMPARE(t.prompts->shown.last().kind, QStringLiteral("save"));
         QCOMPARE(t.prompts->shown.last().text, csvExportFilter(QLocale::system()));
@@ -82,7 +71,7 @@ private slots:
                         QStringLiteral("08/12/2026\t10:00:00\t68.0\t53.7\t61.5\t48.2"));
 
         const QString nowhere = t.path("sem-pasta/lista.csv");
-        t.prompts->fileAnswers.push_back(chosen(nowhere, plainIndex(kEnglish)));
+        t.prompts->answerFile(nowhere, plainIndex(kEnglish));
         QVERIFY(!exportListCsv(*live, kEnglish));
         QVERIFY(!QFile::exists(nowhere));
         QCOMPARE(t.prompts->messages().size(), 1);
@@ -92,7 +81,7 @@ private slots:
         QVERIFY(!exportListCsv(*live, kEnglish));
         QCOMPARE(t.prompts->messages().size(), 1);
 
-        t.prompts->fileAnswers.push_back(chosen(t.path("lista.csv"), plainIndex(kEnglish)));
+        t.prompts->answerFile(t.path("lista.csv"), plainIndex(kEnglish));
         QVERIFY(exportListCsv(*live, kEnglish));
         QCOMPARE(readAll(t.path("lista.csv")),
                  QByteArray("N°,Data e hora,Temperatura (°F),Orvalho (°F),Úmido (°F),UR (%)\r\n"
