@@ -311,8 +311,8 @@ private slots:
         QCOMPARE(d->TxtMax->text(), QStringLiteral("140"));
         QCOMPARE(d->TxtMin->text(), QStringLiteral("-4"));
 
-        // Key filter: digits, "-", "." and Backspace.
-        typeInto(d->TxtCounts, QStringLiteral("a1-2.x,5"));
+        // Key filter: digits, "-", "." and Backspace; a decimal comma is a point.
+        typeInto(d->TxtCounts, QStringLiteral("a1-2x,5"));
         QCOMPARE(d->TxtCounts->text(), QStringLiteral("1-2.5"));
         QTest::keyClick(d->TxtCounts, Qt::Key_Backspace);
         QCOMPARE(d->TxtCounts->text(), QStringLiteral("1-2."));
@@ -407,6 +407,8 @@ private slots:
 
         typeInto(d->TxtMaxR, QStringLiteral("-5.5a"));
         QCOMPARE(d->TxtMaxR->text(), QStringLiteral("5.5"));
+        typeInto(d->TxtMaxR, QStringLiteral("45,5"));
+        QCOMPARE(d->TxtMaxR->text(), QStringLiteral("45.5"));
         typeInto(d->TxtFrom, QStringLiteral("1.2x"));
         QCOMPARE(d->TxtFrom->text(), QStringLiteral("12"));
         typeInto(d->TxtMax, QStringLiteral("-5.5a"));
@@ -607,7 +609,12 @@ private slots:
         t.prompts->answerFile(png);
         chart->button("SaveImage")->trigger();
         QCOMPARE(t.prompts->shown.last().kind, QStringLiteral("save"));
-        QCOMPARE(QImage(png + QStringLiteral(".png")).convertToFormat(printed.format()), printed);
+        // Saved: the chart drawn again from the records at a size worth
+        // keeping, the hover line and box left out, under its title.
+        const QImage saved(png + QStringLiteral(".png"));
+        QCOMPARE(saved.width(), kSavedChartWidth);
+        QCOMPARE(saved, chart->savedPicture().convertToFormat(saved.format()));
+        QVERIFY(saved.height() > printed.height() * kSavedChartWidth / printed.width());
         const QString pdf = t.path(QStringLiteral("grafico.PDF"));
         t.prompts->answerFile(pdf);
         chart->Toolbar1_ButtonClick(QStringLiteral("SaveImage"));

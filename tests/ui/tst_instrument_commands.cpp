@@ -219,7 +219,10 @@ private slots:
         const QByteArray log = model().receivedLog();
         QVERIFY(!log.isEmpty());
         QCOMPARE(log.count('A'), log.size());
-        QVERIFY(prompts().shown.isEmpty());
+        // ...and the user learns that logging stops on the instrument.
+        QCOMPARE(prompts().shown.size(), 1);
+        QVERIFY(prompts().shown.first().text.contains(QStringLiteral("no próprio instrumento")));
+        QCOMPARE(prompts().shown.first().icon, Prompts::Icon::Information);
     }
 
     void manualRecord()
@@ -315,8 +318,11 @@ private slots:
         commands::command1(app());
         auto *window = qobject_cast<OffSet *>(app().offset.data());
         QVERIFY(window);
-        window->TxtH->setText(QStringLiteral("12.5"));
-        window->TxtT->setText(QStringLiteral("-2.5"));
+        // Typed as a Brazilian user types them: a decimal comma.
+        window->TxtH->clear();
+        window->TxtT->clear();
+        QTest::keyClicks(window->TxtH, QStringLiteral("12,5"));
+        QTest::keyClicks(window->TxtT, QStringLiteral("-2,5"));
         window->CmdOK->click();
         QVERIFY(model().receivedLog().endsWith("BW" + bytes({2, 125, 25})));
         QVERIFY(poll.isActive());

@@ -3,44 +3,15 @@
 #include "core/charts/ChartLogic.h"
 #include "core/reading/Format.h"
 #include "ui/common/App.h"
+#include "ui/common/KeyFilter.h"
 
-#include <QEvent>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
 namespace {
-// Runs a box's KeyPress filter on each typed character; control keys
-// (arrows, Delete, Tab, shortcuts) are not characters and pass untouched.
-class KeyPressFilter : public QObject {
-public:
-    KeyPressFilter(std::function<void(int &)> filter, QObject *parent) : QObject(parent), filter_(std::move(filter)) {}
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() != QEvent::KeyPress)
-            return QObject::eventFilter(watched, event);
-        auto *key = static_cast<QKeyEvent *>(event);
-        const QString text = key->text();
-        int code = 0;
-        if (key->key() == Qt::Key_Backspace)
-            code = 8;
-        else if (text.size() == 1 && text.at(0).unicode() >= 0x20)
-            code = text.at(0).unicode();
-        else
-            return false;
-        filter_(code);
-        return code == 0;
-    }
-
-private:
-    std::function<void(int &)> filter_;
-};
-
 bool isDigit(int c)
 {
     return c >= '0' && c <= '9';
@@ -104,17 +75,19 @@ QLineEdit *ScaleDialog::textBox(const char *name, QWidget *parent)
 
 void ScaleDialog::setKeyPress(QLineEdit *box, const std::function<void(int &)> &filter)
 {
-    box->installEventFilter(new KeyPressFilter(filter, box));
+    ::setKeyPress(box, filter);
 }
 
 void ScaleDialog::signedNumberKey(int &KeyAscii)
 {
+    decimalCommaAsPoint(KeyAscii);
     if (!isDigit(KeyAscii) && KeyAscii != '-' && KeyAscii != '.' && KeyAscii != 8)
         KeyAscii = 0;
 }
 
 void ScaleDialog::unsignedNumberKey(int &KeyAscii)
 {
+    decimalCommaAsPoint(KeyAscii);
     if (!isDigit(KeyAscii) && KeyAscii != '.' && KeyAscii != 8)
         KeyAscii = 0;
 }

@@ -36,6 +36,7 @@ public:
     QPushButton *CmdOK = nullptr;
 
     // Key filters: a key set to 0 is discarded (8 is Backspace).
+    // A typed "," becomes the "." the boxes read.
     static void signedNumberKey(int &KeyAscii);   // digits, "-", ".", Backspace
     static void unsignedNumberKey(int &KeyAscii); // digits, ".", Backspace
     static void digitKey(int &KeyAscii);          // digits, Backspace

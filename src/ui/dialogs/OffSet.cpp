@@ -3,13 +3,13 @@
 #include "core/link/Protocol.h"
 #include "core/reading/Format.h"
 #include "ui/common/App.h"
+#include "ui/common/KeyFilter.h"
 #include "ui/dialogs/CaptionPanel.h"
 #include "ui/dialogs/DialogLink.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -19,6 +19,7 @@ namespace {
 
 int offsetKey(int KeyAscii)
 {
+    decimalCommaAsPoint(KeyAscii);
     if ((KeyAscii >= '0' && KeyAscii <= '9') || KeyAscii == '-' || KeyAscii == '.' || KeyAscii == 8)
         return KeyAscii;
     return 0;
@@ -55,8 +56,8 @@ OffSet::OffSet(App &app, QWidget *parent) : QWidget(parent, Qt::Window), app_(ap
     TxtT = makeBox(this, QStringLiteral("TxtT"));
     SSPanel5 = makeCaption(this, QStringLiteral("SSPanel5"), QStringLiteral("%UR"));
     SSPanel4 = makeCaption(this, QStringLiteral("SSPanel4"), QStringLiteral("Celsius"));
-    TxtH->installEventFilter(this);
-    TxtT->installEventFilter(this);
+    setKeyPress(TxtH, [](int &KeyAscii) { KeyAscii = TxtH_KeyPress(KeyAscii); });
+    setKeyPress(TxtT, [](int &KeyAscii) { KeyAscii = TxtT_KeyPress(KeyAscii); });
 
     CmdOK = new QPushButton(QStringLiteral("Ok"), this);
     CmdOK->setObjectName(QStringLiteral("CmdOK"));
@@ -116,22 +117,6 @@ int OffSet::TxtH_KeyPress(int KeyAscii)
 int OffSet::TxtT_KeyPress(int KeyAscii)
 {
     return offsetKey(KeyAscii);
-}
-
-bool OffSet::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::KeyPress && (watched == TxtH || watched == TxtT)) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        const QString text = key->text();
-        // Keys without a character (arrows, Delete, shortcuts) are not filtered.
-        if (text.size() == 1 && (text[0].isPrint() || text[0] == QLatin1Char('\b'))) {
-            const int code = text[0].unicode();
-            const int kept = watched == TxtH ? TxtH_KeyPress(code) : TxtT_KeyPress(code);
-            if (kept == 0)
-                return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 void OffSet::CmdOK_Click()

@@ -28,13 +28,13 @@ public slots:
     void Form_Load();
     void Form_Unload();
     void CmdOK_Click();
-    // Key filters: the key's character code, or 0 when the key is discarded.
+    // Key filters: the key's character code, or 0 when the key is discarded;
+    // a "," is taken as the decimal point.
     static int TxtH_KeyPress(int KeyAscii);
     static int TxtT_KeyPress(int KeyAscii);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     App &app_;
