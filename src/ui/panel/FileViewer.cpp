@@ -114,12 +114,14 @@ bool openFileAtStart(App &app, Port &port, const QString &path)
     // follows it there.
     QPointer<QWidget> list = app.fileList;
     QPointer<Port> portWindow = &port;
-    QTimer::singleShot(0, &app, [list, portWindow] {
-        if (list && portWindow && portWindow->isVisible()) {
-            const QRect frame = portWindow->frameGeometry();
-            placeWindow(list, frame.x() + frame.width(), frame.y());
-        }
-    });
+    // Its frame is known only once the window manager has decorated it.
+    for (int ms : {0, 300})
+        QTimer::singleShot(ms, &app, [list, portWindow] {
+            if (list && portWindow && portWindow->isVisible()) {
+                const QRect frame = portWindow->frameGeometry();
+                placeWindow(list, frame.x() + frame.width(), frame.y());
+            }
+        });
     QPointer<App> owner = &app;
     QObject::connect(&port, &Port::closedWithoutChoice, &app, [owner] {
         if (!owner || !owner->fileList || owner->mainWindow())

@@ -92,6 +92,8 @@ public:
     QLabel *LblTempAlarm = nullptr;
     QLabel *LblRHAlarm = nullptr;
     QLabel *LblDewAlarm = nullptr;
+    // Shown while the samples cannot reach the broker.
+    QLabel *LblBroker = nullptr;
 
 public slots:
     // Opens the port and starts polling; false after "Dispositivo não
@@ -119,6 +121,7 @@ private:
     void showNoCommunication();
     void showValuesStale(bool stale);
     void showAlarms();
+    void showPublishing();
     void blinkStep();
     bool resynchronise();
     bool portGone() const;
