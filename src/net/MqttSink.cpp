@@ -60,6 +60,26 @@ void MqttSink::enqueue(const QString &topic, const QByteArray &payload, bool ret
     emit statusChanged();
 }
 
+std::deque<PublishQueue::Message> MqttSink::takeQueued()
+{
+    std::deque<PublishQueue::Message> out = queue_.takeUnacknowledged();
+    emit statusChanged();
+    return out;
+}
+
+void MqttSink::adopt(std::deque<PublishQueue::Message> messages)
+{
+    if (closed_ || messages.empty())
+        return;
+    std::deque<PublishQueue::Message> mine = queue_.takeUnacknowledged();
+    for (PublishQueue::Message &m : messages)
+        queue_.push(std::move(m));
+    for (PublishQueue::Message &m : mine)
+        queue_.push(std::move(m));
+    pump();
+    emit statusChanged();
+}
+
 void MqttSink::pump()
 {
     while (client_.isConnected()) {

@@ -37,6 +37,12 @@ public:
     void close() override { close(3000); }
     void close(int limitMs);
 
+    // The samples and alarms still owed to the broker leave this sink (what
+    // each connection sends anew is not queued)...
+    std::deque<PublishQueue::Message> takeQueued();
+    // ...and go out from another one, before what it queues next.
+    void adopt(std::deque<PublishQueue::Message> messages);
+
     bool isConnected() const { return client_.isConnected(); }
     int queued() const { return queue_.size(); }
     quint64 dropped() const { return queue_.droppedTotal(); }

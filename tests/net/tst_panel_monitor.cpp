@@ -15,9 +15,12 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
+#include <QTableWidget>
 #include <QTest>
 
 namespace {
@@ -138,6 +141,22 @@ private slots:
                                  "termohigrometro_mqtt_connected{instrument=\"lab1\"} 1\n"})
             QVERIFY2(metrics.contains(line), line);
 
+        // An OK that changes nothing changes nothing: the alarms run on, no
+        // line says "normal", no second beep, the metrics keep counting.
+        const auto samplesServed = [&] {
+            static const QRegularExpression line(QStringLiteral("termohigrometro_samples_total\\{[^}]*\\} (\\d+)"));
+            return line.match(QString::fromUtf8(httpGet(m.metricsUrl()))).captured(1).toInt();
+        };
+        const int served = samplesServed();
+        QVERIFY(served > 0);
+        l = openLimits(p);
+        l->CmdOK_Click();
+        sampleFreshReading(p);
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA"));
+        QCOMPARE(m.runLog().size(), 2);
+        QCOMPARE(m.beeps(), 1);
+        QCOMPARE(samplesServed(), served + 1);
+
         // The lost link is its own state: no samples, no red, until it is back.
         f.link->setSilent(true);
         QTRY_VERIFY_WITH_TIMEOUT(p.linkDown(), 20000);
@@ -165,15 +184,23 @@ private slots:
         QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA"));
         QCOMPARE(m.beeps(), 1);
 
+        // New limits are weighed at the next sample: inside them, the alarm ends there.
+        l = openLimits(p);
+        l->TxtTempHigh->setText(QStringLiteral("35"));
+        l->CmdOK_Click();
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA"));
+        sampleFreshReading(p);
+        QVERIFY(p.LblTempAlarm->isHidden());
+
         // Every start and end, one line each, in the dump folder's alarmes.csv.
         const QString log = f.t.app->autoDumpFolder() + QStringLiteral("/alarmes.csv");
         QCOMPARE(m.logFile(), log);
         const QStringList written = lines(log);
-        QCOMPARE(written.size(), 6);
+        QCOMPARE(written.size(), 7);
         QCOMPARE(written[0], QStringLiteral("hora,grandeza,estado,valor,limite,unidade"));
-        const QStringList tails = {",temperatura,ALTA,32.0,30,°C", ",umidade,BAIXA,35.0,40.5,%",
-                                   ",temperatura,normal,25.0,30,°C", ",umidade,normal,50.0,40.5,%",
-                                   ",temperatura,ALTA,31.0,30,°C"};
+        const QStringList tails = {",temperatura,ALTA,32.0,30.0,°C",   ",umidade,BAIXA,35.0,40.5,%",
+                                   ",temperatura,normal,25.0,30.0,°C", ",umidade,normal,50.0,40.5,%",
+                                   ",temperatura,ALTA,31.0,30.0,°C",   ",temperatura,normal,31.0,35.0,°C"};
         for (int i = 0; i < tails.size(); ++i) {
             QVERIFY2(written[i + 1].startsWith(QLatin1String("2026-12-08T10:00:00")), qPrintable(written[i + 1]));
             QVERIFY2(written[i + 1].endsWith(tails[i]), qPrintable(written[i + 1]));
@@ -182,13 +209,22 @@ private slots:
         l->CmdAlarms_Click();
         auto *view = qobject_cast<AlarmLogView *>(l->logWindow.data());
         QVERIFY(view);
-        QCOMPARE(view->TxtAlarmLog->toPlainText(), written.join(QLatin1Char('\n')));
+        // A table, the newest first; it stays when the limits window closes (Escape).
+        QCOMPARE(view->GridAlarms->rowCount(), 6);
+        QCOMPARE(view->GridAlarms->item(0, 2)->text(), QStringLiteral("normal"));
+        QCOMPARE(view->GridAlarms->item(0, 4)->text(), QStringLiteral("35.0"));
+        QCOMPARE(view->GridAlarms->item(5, 2)->text(), QStringLiteral("ALTA"));
+        QCOMPARE(view->GridAlarms->item(5, 3)->text(), QStringLiteral("32.0"));
+        QVERIFY(l->windowFlags().testFlag(Qt::Tool) && l->parentWidget() == &p);
+        QTest::keyClick(l->TxtTempLow, Qt::Key_Escape);
+        QTRY_VERIFY(!m.limitsWindow);
+        QVERIFY(view->isVisible());
         snapshot(view, QStringLiteral("alarm_log"));
         snapshot(&p, QStringLiteral("panel_in_alarm"));
 
         // The broker got the same alarm events `monitor` publishes.
         const QString topic = QStringLiteral("termohigrometro/lab1/alarm");
-        QTRY_COMPARE_WITH_TIMEOUT(delivered(live, topic).size(), 5, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(delivered(live, topic).size(), 6, 20000);
         const QJsonObject first = jsonPayload(delivered(live, topic).first());
         QCOMPARE(first.value("quantity").toString(), QStringLiteral("temp"));
         QCOMPARE(first.value("state").toString(), QStringLiteral("high"));
@@ -239,6 +275,34 @@ private slots:
             sample();
         QVERIFY(m.mqtt()->queued() >= 10);
         QVERIFY2(m.statusText().contains(QStringLiteral("Sem conexão")), qPrintable(m.statusText()));
+        QTRY_VERIFY_WITH_TIMEOUT(p.LblBroker->isVisible(), 20000);
+        QVERIFY2(m.statusText().contains(QStringLiteral("Último erro: ")) &&
+                     !m.statusText().contains(QStringLiteral("connection was lost")),
+                 qPrintable(m.statusText()));
+
+        // OK and "Aplicar" that change nothing keep the connection and its queue.
+        const QPointer<MqttSink> sink = m.mqtt();
+        const int waiting = m.mqtt()->queued();
+        Monitoring *w = openMonitoring(p);
+        w->CmdApply_Click();
+        w->CmdOK_Click();
+        QVERIFY(sink && m.mqtt() == sink.data());
+        QCOMPARE(m.mqtt()->queued(), waiting);
+        // Another broker under the same topics: the waiting messages go with
+        // the new connection, and the window says so.
+        f.t.prompts->shown.clear();
+        w = openMonitoring(p);
+        w->TxtPort->setText(QString::number(ServerProcess::freePort()));
+        w->CmdOK_Click();
+        QVERIFY(!sink && m.mqtt());
+        QCOMPARE(m.mqtt()->queued(), waiting);
+        QCOMPARE(f.t.prompts->shown.size(), 1);
+        QVERIFY2(f.t.prompts->shown.first().text.contains(QStringLiteral("seguem")),
+                 qPrintable(f.t.prompts->shown.first().text));
+        w = openMonitoring(p);
+        w->TxtPort->setText(QString::number(broker.port()));
+        w->CmdOK_Click();
+        QCOMPARE(m.mqtt()->queued(), waiting);
         QVERIFY2(broker.start(), qPrintable(broker.server().lastError()));
         for (int i = 0; i < 3; ++i)
             sample();
@@ -254,6 +318,7 @@ private slots:
         // Polling never waited on the broker (150 ms ticks; the limit is generous for a busy machine).
         QVERIFY2(longestGap < 3000, qPrintable(QString::number(longestGap)));
         QVERIFY(m.statusText().startsWith(QLatin1String("Conectado a 127.0.0.1")));
+        QTRY_VERIFY(p.LblBroker->isHidden());
     }
 
     void passwordFromKeyringOrAsked()
@@ -341,6 +406,12 @@ private slots:
         QCOMPARE(*m.settings().limits[Quantity::DewPoint].low, 0.0);
         l = openLimits(p);
         QCOMPARE(l->TxtTempHigh->text(), QStringLiteral("86"));
+        // The open window follows a switch of the displayed unit.
+        p.click(QStringLiteral("CF"));
+        QCOMPARE(l->TxtTempHigh->text(), QStringLiteral("30"));
+        QCOMPARE(l->TxtDewLow->text(), QStringLiteral("0"));
+        p.click(QStringLiteral("CF"));
+        QCOMPARE(l->TxtTempHigh->text(), QStringLiteral("86"));
         snapshot(l, QStringLiteral("alarm_limits"));
         Monitoring *w = openMonitoring(p);
         snapshot(w, QStringLiteral("monitoring"));
@@ -360,6 +431,7 @@ private slots:
         AlarmLimits *l = openLimits(p);
         l->TxtTempLow->setText(QStringLiteral("-5.5"));
         l->TxtRHHigh->setText(QStringLiteral("80"));
+        l->TxtDewHigh->setText(QStringLiteral("2,3"));
         l->TxtDelay->setText(QStringLiteral("3"));
         l->ChkSound->setChecked(false);
         l->CmdOK_Click();
@@ -382,6 +454,8 @@ private slots:
         QCOMPARE(*back.limits[Quantity::Humidity].high, 80.0);
         QCOMPARE(back.delay, 3);
         QVERIFY(!back.sound);
+        // What was typed, not its binary neighbour (2.2999999999999998).
+        QVERIFY2(readAll(PanelSettings::file()).contains("dew=:2.3\n"), readAll(PanelSettings::file()).constData());
         PublishOptions expected;
         expected.host = QStringLiteral("broker.lab");
         expected.port = 8883;
@@ -391,11 +465,14 @@ private slots:
         expected.metricsPort = 9105;
         QVERIFY(back.publish == expected);
 
-        // A damaged file: the defaults and one message, the file kept aside.
+        // A damaged file: the defaults and one message, the file kept aside;
+        // a second one does not take the first one's place.
         const QString file = PanelSettings::file();
-        for (const QByteArray &damage :
-             {QByteArray("\x00\xff garbage \x01\n[[[", 16), readAll(file).replace("delay=3", "delay=tres")}) {
-            QFile::remove(file + QStringLiteral(".danificado"));
+        const QStringList kept = {file + QStringLiteral(".danificado"), file + QStringLiteral(".danificado.2")};
+        const QList<QByteArray> damages = {QByteArray("\x00\xff garbage \x01\n[[[", 16),
+                                           readAll(file).replace("delay=3", "delay=tres")};
+        for (int i = 0; i < damages.size(); ++i) {
+            const QByteArray &damage = damages[i];
             QFile out(file);
             QVERIFY(out.open(QIODevice::WriteOnly));
             out.write(damage);
@@ -410,9 +487,10 @@ private slots:
             QVERIFY(!m.settings().limits.any());
             QCOMPARE(m.settings().delay, 1);
             QVERIFY(m.settings().sound);
-            QCOMPARE(readAll(file + QStringLiteral(".danificado")), damage);
+            QCOMPARE(readAll(kept[i]), damage);
             QVERIFY(!QFile::exists(file));
         }
+        QCOMPARE(readAll(kept[0]), damages[0]);
     }
 };
 

@@ -8,12 +8,17 @@ QVector<AlarmEvent> AlarmMonitor::update(const Sample &sample)
     for (int i = 0; i < kQuantities; ++i) {
         const auto q = Quantity(i);
         const Bounds &b = limits_[q];
-        if (!b.isSet())
+        Track &t = track_[size_t(i)];
+        if (!b.isSet()) {
+            if (t.state != AlarmState::Ok) {
+                t = Track{};
+                events.append(AlarmEvent{sample.time, q, AlarmState::Ok, sampleValue(sample, q), b});
+            }
             continue;
+        }
         const auto v = sampleValue(sample, q);
         if (!v)
             continue;
-        Track &t = track_[size_t(i)];
         const AlarmState side = b.below(*v) ? AlarmState::Low : b.above(*v) ? AlarmState::High : AlarmState::Ok;
         AlarmState next = t.state;
         if (side == AlarmState::Ok) {
@@ -35,6 +40,15 @@ QVector<AlarmEvent> AlarmMonitor::update(const Sample &sample)
 
 void AlarmMonitor::linkLost()
 {
+    for (Track &t : track_)
+        t.outside = 0;
+}
+
+void AlarmMonitor::setLimits(const Limits &limits, int delay)
+{
+    limits_ = limits;
+    delay_ = qMax(1, delay);
+    // A count toward the delay was made against the old limits.
     for (Track &t : track_)
         t.outside = 0;
 }

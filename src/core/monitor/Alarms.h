@@ -24,6 +24,12 @@ public:
     // and after it are not "in a row". Running alarms stay as they are until
     // the next sample decides.
     void linkLost();
+    // New limits or delay for the next samples. Running alarms go on: the
+    // next sample decides against the new limits whether they end, turn to
+    // the other side or last (an alarm of a quantity no longer limited ends
+    // there). Nothing is ended or written here, so no record says "normal"
+    // while the value is outside.
+    void setLimits(const Limits &limits, int delay);
     AlarmState state(Quantity q) const { return track_[size_t(q)].state; }
 
 private:

@@ -50,6 +50,8 @@ public:
     void onLinkChanged(bool up, const QDateTime &when) override;
     void onAlarm(const AlarmEvent &event) override;
 
+    // The limits shown from now on; the counters go on.
+    void setLimits(const Limits &limits) { state_.limits = limits; }
     // Asked at every rendering, so the figures are those of the moment.
     void setPublisherStatus(std::function<PublisherStatus()> status) { publisher_ = std::move(status); }
     const MetricsState &state() const { return state_; }

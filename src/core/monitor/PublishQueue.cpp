@@ -66,6 +66,17 @@ void PublishQueue::connectionLost()
     sentCount_ = 0;
 }
 
+std::deque<PublishQueue::Message> PublishQueue::takeUnacknowledged()
+{
+    std::deque<Message> out;
+    for (Entry &e : entries_)
+        if (!e.acked)
+            out.push_back(std::move(e.message));
+    entries_.clear();
+    sentCount_ = 0;
+    return out;
+}
+
 quint64 PublishQueue::takeDropped()
 {
     const quint64 d = dropped_;

@@ -31,6 +31,10 @@ public:
     // The connection is gone: what was sent and not acknowledged is sent again.
     void connectionLost();
 
+    // Takes out every message the broker has not acknowledged, oldest first,
+    // so that a publisher replacing this one can send them.
+    std::deque<Message> takeUnacknowledged();
+
     int size() const { return int(entries_.size()); }
     bool isEmpty() const { return entries_.empty(); }
     int inFlight() const { return sentCount_; }

@@ -14,8 +14,9 @@ bool fail(QString *error, const QString &message)
     return false;
 }
 
-// A bound's number: "." as separator, or one "," when there is no ".".
-std::optional<double> parseBound(QString text)
+} // namespace
+
+std::optional<double> parseDecimal(QString text)
 {
     text = text.trimmed();
     if (!text.contains(QLatin1Char('.')) && text.count(QLatin1Char(',')) == 1)
@@ -26,7 +27,6 @@ std::optional<double> parseBound(QString text)
         return std::nullopt;
     return v;
 }
-} // namespace
 
 QString quantityKey(Quantity q)
 {
@@ -79,7 +79,7 @@ bool parseLimit(const QString &text, Limits &limits, QString *error)
     for (int i = 0; i < 2; ++i) {
         if (parts[i].trimmed().isEmpty())
             continue;
-        const auto v = parseBound(parts[i]);
+        const auto v = parseDecimal(parts[i]);
         if (!v)
             return fail(error, QStringLiteral("limit \"%1\": the %2 bound \"%3\" is not a number")
                                    .arg(text, names[i], parts[i].trimmed()));

@@ -22,6 +22,7 @@ struct Bounds {
     bool isSet() const { return low.has_value() || high.has_value(); }
     bool below(double v) const { return low && v < *low; }
     bool above(double v) const { return high && v > *high; }
+    bool operator==(const Bounds &) const = default;
 };
 
 struct Limits {
@@ -29,7 +30,12 @@ struct Limits {
     Bounds &operator[](Quantity q) { return bounds[size_t(q)]; }
     const Bounds &operator[](Quantity q) const { return bounds[size_t(q)]; }
     bool any() const;
+    bool operator==(const Limits &) const = default;
 };
+
+// A number as a user types it: "." as separator or, when the text holds no
+// ".", a single "," ("2,5"). Nothing for anything else.
+std::optional<double> parseDecimal(QString text);
 
 // Parses one option text "Q=LOW:HIGH" (either bound may be empty, not both;
 // "." or, when the bound holds no ".", a single "," as decimal separator)

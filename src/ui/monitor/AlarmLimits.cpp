@@ -1,19 +1,22 @@
 #include "ui/monitor/AlarmLimits.h"
 
 #include "ui/common/App.h"
+#include "ui/common/KeyFilter.h"
 #include "ui/monitor/AlarmLog.h"
 #include "ui/monitor/PanelMonitor.h"
 
 #include <QCheckBox>
+#include <QDateTime>
 #include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -48,8 +51,9 @@ QString rangeText(double v)
 } // namespace
 
 AlarmLimits::AlarmLimits(App &app, PanelMonitor &monitor, QWidget *parent)
-    : QWidget(parent ? parent : app.mainWindow(), Qt::Window), app_(app), monitor_(monitor)
+    : QWidget(parent ? parent : app.mainWindow(), Qt::Tool), app_(app), monitor_(monitor)
 {
+    closeOnEscape(this);
     setObjectName(QStringLiteral("AlarmLimits"));
     setWindowTitle(QStringLiteral("Limites de alarme"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -70,22 +74,24 @@ AlarmLimits::AlarmLimits(App &app, PanelMonitor &monitor, QWidget *parent)
     grid->setHorizontalSpacing(10);
     grid->addWidget(new QLabel(QStringLiteral("Mínimo"), this), 0, 1, Qt::AlignCenter);
     grid->addWidget(new QLabel(QStringLiteral("Máximo"), this), 0, 2, Qt::AlignCenter);
-    const QString unit = celsius_ ? QStringLiteral("°C") : QStringLiteral("°F");
+    LblTemp = new QLabel(this);
+    LblDew = new QLabel(this);
     const struct {
-        QString caption;
+        QLabel *caption;
         QLineEdit *low, *high;
     } rows[] = {
-        {QStringLiteral("Temperatura (%1)").arg(unit), TxtTempLow, TxtTempHigh},
-        {QStringLiteral("Umidade (%UR)"), TxtRHLow, TxtRHHigh},
-        {QStringLiteral("Ponto de orvalho (%1)").arg(unit), TxtDewLow, TxtDewHigh},
+        {LblTemp, TxtTempLow, TxtTempHigh},
+        {new QLabel(QStringLiteral("Umidade (%UR)"), this), TxtRHLow, TxtRHHigh},
+        {LblDew, TxtDewLow, TxtDewHigh},
     };
     int row = 1;
     for (const auto &r : rows) {
-        grid->addWidget(new QLabel(r.caption, this), row, 0);
+        grid->addWidget(r.caption, row, 0);
         grid->addWidget(r.low, row, 1);
         grid->addWidget(r.high, row, 2);
         ++row;
     }
+    showUnit();
     grid->addWidget(new QLabel(QStringLiteral("Atraso (amostras fora em seguida)"), this), row, 0);
     grid->addWidget(TxtDelay, row, 1);
     auto *hint = new QLabel(QStringLiteral("Deixe em branco o limite que não quiser vigiar. Os valores são "
@@ -101,7 +107,7 @@ AlarmLimits::AlarmLimits(App &app, PanelMonitor &monitor, QWidget *parent)
     CmdCancel->setObjectName(QStringLiteral("CmdCancel"));
     CmdAlarms = new QPushButton(QStringLiteral("Alarmes"), this);
     CmdAlarms->setObjectName(QStringLiteral("CmdAlarms"));
-    CmdAlarms->setToolTip(QStringLiteral("Alarmes desta execução"));
+    CmdAlarms->setToolTip(QStringLiteral("Alarmes desta execução, o mais recente primeiro"));
     connect(CmdOK, &QPushButton::clicked, this, &AlarmLimits::CmdOK_Click);
     connect(CmdCancel, &QPushButton::clicked, this, &QWidget::close);
     connect(CmdAlarms, &QPushButton::clicked, this, &AlarmLimits::CmdAlarms_Click);
@@ -122,6 +128,27 @@ AlarmLimits::AlarmLimits(App &app, PanelMonitor &monitor, QWidget *parent)
         const QRect f = main->frameGeometry();
         placeWindow(this, f.x() + 60, f.y() + 80);
     }
+}
+
+void AlarmLimits::showUnit()
+{
+    const QString unit = celsius_ ? QStringLiteral("°C") : QStringLiteral("°F");
+    LblTemp->setText(QStringLiteral("Temperatura (%1)").arg(unit));
+    LblDew->setText(QStringLiteral("Ponto de orvalho (%1)").arg(unit));
+}
+
+void AlarmLimits::setCelsius(bool celsius)
+{
+    if (celsius == celsius_)
+        return;
+    // What is typed follows the unit: a bound that is not a number yet stays as typed.
+    for (QLineEdit *box : {TxtTempLow, TxtTempHigh, TxtDewLow, TxtDewHigh}) {
+        const std::optional<double> v = parseDecimal(box->text());
+        if (v)
+            box->setText(boundText(Quantity::Temperature, storedValue(Quantity::Temperature, *v, celsius_), celsius));
+    }
+    celsius_ = celsius;
+    showUnit();
 }
 
 void AlarmLimits::fill()
@@ -147,16 +174,14 @@ bool AlarmLimits::readBound(QLineEdit *box, Quantity q, const QString &which, st
     const QString name = q == Quantity::Humidity   ? QStringLiteral("Umidade")
                          : q == Quantity::DewPoint ? QStringLiteral("Ponto de orvalho")
                                                    : QStringLiteral("Temperatura");
-    if (!text.contains(QLatin1Char('.')) && text.count(QLatin1Char(',')) == 1)
-        text.replace(QLatin1Char(','), QLatin1Char('.'));
-    bool ok = false;
-    const double v = QLocale::c().toDouble(text, &ok);
-    if (!ok || !std::isfinite(v)) {
+    const std::optional<double> parsed = parseDecimal(text);
+    if (!parsed) {
         app_.showError(QStringLiteral("%1, %2: \"%3\" não é um número.").arg(name, which, box->text().trimmed()));
         box->setFocus();
         box->selectAll();
         return false;
     }
+    const double v = *parsed;
     const double lowest = q == Quantity::Humidity ? 0 : displayedValue(q, kLowestC, celsius_);
     const double highest = q == Quantity::Humidity ? 100 : displayedValue(q, kHighestC, celsius_);
     if (v < lowest || v > highest) {
@@ -214,42 +239,62 @@ void AlarmLimits::CmdOK_Click()
 
 void AlarmLimits::CmdAlarms_Click()
 {
-    if (!logWindow)
-        logWindow = new AlarmLogView(monitor_, this);
-    logWindow->show();
-    logWindow->raise();
+    monitor_.showAlarmLog();
+    logWindow = monitor_.alarmLogWindow;
 }
 
-AlarmLogView::AlarmLogView(PanelMonitor &monitor, QWidget *parent) : QWidget(parent, Qt::Window), monitor_(monitor)
+AlarmLogView::AlarmLogView(PanelMonitor &monitor, QWidget *parent) : QWidget(parent, Qt::Tool), monitor_(monitor)
 {
     setObjectName(QStringLiteral("AlarmLogView"));
     setWindowTitle(QStringLiteral("Alarmes"));
     setAttribute(Qt::WA_DeleteOnClose);
-    TxtAlarmLog = new QPlainTextEdit(this);
-    TxtAlarmLog->setObjectName(QStringLiteral("TxtAlarmLog"));
-    TxtAlarmLog->setReadOnly(true);
-    TxtAlarmLog->setLineWrapMode(QPlainTextEdit::NoWrap);
-    QFont mono(QStringLiteral("Lucida Console"));
-    mono.setStyleHint(QFont::Monospace);
-    mono.setPointSize(9);
-    TxtAlarmLog->setFont(mono);
+    closeOnEscape(this);
+    GridAlarms = new QTableWidget(this);
+    GridAlarms->setObjectName(QStringLiteral("GridAlarms"));
+    GridAlarms->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    GridAlarms->setSelectionBehavior(QAbstractItemView::SelectRows);
+    GridAlarms->verticalHeader()->hide();
+    GridAlarms->setAlternatingRowColors(true);
+    GridAlarms->setColumnCount(6);
+    GridAlarms->setHorizontalHeaderLabels({QStringLiteral("Hora"), QStringLiteral("Grandeza"), QStringLiteral("Estado"),
+                                           QStringLiteral("Valor"), QStringLiteral("Limite"),
+                                           QStringLiteral("Unidade")});
+    GridAlarms->horizontalHeader()->setStretchLastSection(true);
     LblLogFile = new QLabel(this);
     LblLogFile->setObjectName(QStringLiteral("LblLogFile"));
     LblLogFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
     LblLogFile->setWordWrap(true);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(TxtAlarmLog, 1);
+    layout->addWidget(GridAlarms, 1);
     layout->addWidget(LblLogFile);
     connect(&monitor_, &PanelMonitor::logChanged, this, &AlarmLogView::refresh);
     refresh();
-    resize(620, 300);
+    resize(640, 320);
 }
 
 void AlarmLogView::refresh()
 {
     const QStringList lines = monitor_.runLog();
-    TxtAlarmLog->setPlainText(lines.isEmpty() ? QStringLiteral("Nenhum alarme nesta execução.")
-                                              : (QStringList{AlarmLog::kHeading} + lines).join(QLatin1Char('\n')));
+    GridAlarms->setRowCount(int(lines.size()));
+    // The newest first: the one a user opens the window for.
+    for (int i = 0; i < lines.size(); ++i) {
+        const QStringList cells = lines[lines.size() - 1 - i].split(QLatin1Char(','));
+        for (int c = 0; c < GridAlarms->columnCount(); ++c) {
+            QString text = cells.value(c);
+            if (c == 0)
+                text = QDateTime::fromString(text, Qt::ISODate).toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+            auto *item = new QTableWidgetItem(text);
+            if (c == 2 && text != QLatin1String("normal"))
+                item->setForeground(QColor(0xc6, 0x28, 0x28));
+            item->setTextAlignment(Qt::Alignment(c >= 3 && c <= 4 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+            GridAlarms->setItem(i, c, item);
+        }
+    }
+    GridAlarms->resizeColumnsToContents();
+    GridAlarms->scrollToTop();
     LblLogFile->setText(
-        QStringLiteral("Todos os alarmes ficam em %1").arg(QDir::toNativeSeparators(monitor_.logFile())));
+        lines.isEmpty()
+            ? QStringLiteral("Nenhum alarme nesta execução. Todos os alarmes ficam em %1")
+                  .arg(QDir::toNativeSeparators(monitor_.logFile()))
+            : QStringLiteral("Todos os alarmes ficam em %1").arg(QDir::toNativeSeparators(monitor_.logFile())));
 }

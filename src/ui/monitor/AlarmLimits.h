@@ -10,7 +10,7 @@ class PanelMonitor;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
+class QTableWidget;
 class QPushButton;
 
 // "Limites de alarme": optional low and high bounds of temperature and dew
@@ -32,6 +32,8 @@ public:
     QPointer<QWidget> logWindow;
 
     bool celsius() const { return celsius_; }
+    // The display's unit changed: the temperature boxes follow it.
+    void setCelsius(bool celsius);
 
 public slots:
     // Checks every box, then stores and closes; a message and nothing stored otherwise.
@@ -40,19 +42,22 @@ public slots:
 
 private:
     void fill();
+    void showUnit();
     bool readBound(QLineEdit *box, Quantity q, const QString &which, std::optional<double> *out);
 
     App &app_;
     PanelMonitor &monitor_;
-    bool celsius_ = true; // the unit of the temperature boxes, fixed at opening
+    QLabel *LblTemp = nullptr, *LblDew = nullptr;
+    bool celsius_ = true; // the unit of the temperature boxes
 };
 
-// "Alarmes": the alarm log of the current run, growing while it is open.
+// "Alarmes": the alarm log of the current run as a table, newest first,
+// growing while it is open.
 class AlarmLogView : public QWidget {
     Q_OBJECT
 public:
     AlarmLogView(PanelMonitor &monitor, QWidget *parent = nullptr);
-    QPlainTextEdit *TxtAlarmLog = nullptr;
+    QTableWidget *GridAlarms = nullptr;
     QLabel *LblLogFile = nullptr;
 
 private:

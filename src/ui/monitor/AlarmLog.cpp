@@ -2,9 +2,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
-
-#include <cmath>
 
 QString quantityName(Quantity q)
 {
@@ -44,30 +41,24 @@ QString unitText(Quantity q, bool celsius)
     return celsius ? QStringLiteral("°C") : QStringLiteral("°F");
 }
 
-namespace {
-// At most two decimals, without trailing zeros: a bound typed as 86 in °F
-// and kept in °C comes back as 86.
-QString shortNumber(double v)
-{
-    const double r = std::round(v * 100) / 100;
-    return QString::number(r == 0 ? 0.0 : r, 'f', 2).remove(QRegularExpression(QStringLiteral("\\.?0+$")));
-}
-} // namespace
-
-AlarmLog::AlarmLog(const QString &path, std::function<bool()> celsius, std::function<void(const QString &)> report)
-    : file_(path), celsius_(std::move(celsius)), report_(std::move(report))
+AlarmLog::AlarmLog(const QString &path, std::function<void(const QString &)> report)
+    : file_(path), report_(std::move(report))
 {
     state_.fill(AlarmState::Ok);
 }
 
-QString AlarmLog::line(const AlarmEvent &e, AlarmState before, bool celsius)
+QString AlarmLog::line(const AlarmEvent &e, AlarmState before)
 {
     const AlarmState crossed = e.state != AlarmState::Ok ? e.state : before;
     const std::optional<double> &limit = crossed == AlarmState::Low ? e.bounds.low : e.bounds.high;
-    const QString value = e.value ? QString::number(displayedValue(e.quantity, *e.value, celsius), 'f', 1) : QString();
-    const QString bound = limit ? shortNumber(displayedValue(e.quantity, *limit, celsius)) : QString();
-    return QStringList{isoTimeWithOffset(e.time),    quantityName(e.quantity), alarmStateText(e.state), value, bound,
-                       unitText(e.quantity, celsius)}
+    const auto oneDecimal = [](double v) {
+        const QString t = QString::number(v, 'f', 1);
+        return t == QLatin1String("-0.0") ? QStringLiteral("0.0") : t;
+    };
+    const QString value = e.value ? oneDecimal(*e.value) : QString();
+    const QString bound = limit ? oneDecimal(*limit) : QString();
+    return QStringList{isoTimeWithOffset(e.time), quantityName(e.quantity), alarmStateText(e.state), value, bound,
+                       unitText(e.quantity, true)}
         .join(QLatin1Char(','));
 }
 
@@ -88,7 +79,7 @@ bool AlarmLog::ensureOpen()
 void AlarmLog::onAlarm(const AlarmEvent &event)
 {
     AlarmState &before = state_[size_t(event.quantity)];
-    const QString text = line(event, before, celsius_ ? celsius_() : true);
+    const QString text = line(event, before);
     before = event.state;
     lines_ << text;
     const bool written = ensureOpen() && file_.write(text.toUtf8() + '\n') >= 0 && file_.flush();

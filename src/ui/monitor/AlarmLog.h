@@ -10,14 +10,15 @@
 
 // Every start and end of an alarm, one line each, appended to a CSV file and
 // flushed at once: time, quantity, state, value, the limit crossed and the
-// unit (the one displayed at that moment). The lines of the current run are
+// unit. Values are in °C (the unit of the monitoring service) with one
+// decimal whatever the panel shows, so the file never mixes units. The lines of the current run are
 // kept for the panel to show. A file that cannot be written is reported
 // once; later changes try again.
 class AlarmLog : public SampleSink {
 public:
     static inline const QString kHeading = QStringLiteral("hora,grandeza,estado,valor,limite,unidade");
 
-    AlarmLog(const QString &path, std::function<bool()> celsius, std::function<void(const QString &)> report);
+    AlarmLog(const QString &path, std::function<void(const QString &)> report);
 
     void onSample(const Sample &) override {}
     void onAlarm(const AlarmEvent &event) override;
@@ -26,13 +27,12 @@ public:
     QString path() const { return file_.fileName(); }
     const QStringList &runLines() const { return lines_; }
     // The line of one change, after `before` (the state it leaves).
-    static QString line(const AlarmEvent &event, AlarmState before, bool celsius);
+    static QString line(const AlarmEvent &event, AlarmState before);
 
 private:
     bool ensureOpen();
 
     QFile file_;
-    std::function<bool()> celsius_;
     std::function<void(const QString &)> report_;
     std::array<AlarmState, kQuantities> state_{};
     QStringList lines_;

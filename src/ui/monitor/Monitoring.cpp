@@ -2,6 +2,7 @@
 
 #include "core/monitor/MqttPayload.h"
 #include "ui/common/App.h"
+#include "ui/common/KeyFilter.h"
 #include "ui/monitor/PanelMonitor.h"
 
 #include <QCheckBox>
@@ -42,8 +43,9 @@ std::optional<quint16> portNumber(const QString &text, bool zeroAllowed)
 } // namespace
 
 Monitoring::Monitoring(App &app, PanelMonitor &monitor, QWidget *parent)
-    : QWidget(parent ? parent : app.mainWindow(), Qt::Window), app_(app), monitor_(monitor)
+    : QWidget(parent ? parent : app.mainWindow(), Qt::Tool), app_(app), monitor_(monitor)
 {
+    closeOnEscape(this);
     setObjectName(QStringLiteral("Monitoring"));
     setWindowTitle(QStringLiteral("Monitoramento"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -229,9 +231,11 @@ bool Monitoring::apply()
         }
         p.metricsPort = *m;
     }
-    QString error;
-    if (!monitor_.setPublishing(p, password, &error))
+    QString error, notice;
+    if (!monitor_.setPublishing(p, password, &error, &notice))
         app_.showError(error + QStringLiteral("\n\nAs opções valem até o fim desta execução."));
+    if (!notice.isEmpty())
+        app_.prompts().message(notice, texts::kTitle, Prompts::Buttons::Ok, Prompts::Icon::Information);
     TxtPassword->clear();
     showStatus();
     return true;

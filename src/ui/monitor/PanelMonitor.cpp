@@ -7,6 +7,7 @@
 #include "ui/common/App.h"
 #include "ui/monitor/AlarmLimits.h"
 #include "ui/monitor/AlarmLog.h"
+#include "ui/monitor/MonitorTexts.h"
 #include "ui/monitor/Monitoring.h"
 
 #include <QApplication>
@@ -72,6 +73,7 @@ PanelMonitor::~PanelMonitor()
     close();
     delete limitsWindow;
     delete monitoringWindow;
+    delete alarmLogWindow;
 }
 
 void PanelMonitor::start()
@@ -80,9 +82,8 @@ void PanelMonitor::start()
     settings_ = PanelSettings::load(&problem);
     if (!problem.isEmpty())
         app_.showError(problem);
-    log_ = std::make_unique<AlarmLog>(
-        app_.autoDumpFolder() + QStringLiteral("/alarmes.csv"), [this] { return app_.state().CelsiusDisplay; },
-        [this](const QString &text) { app_.showError(text); });
+    log_ = std::make_unique<AlarmLog>(app_.autoDumpFolder() + QStringLiteral("/alarmes.csv"),
+                                      [this](const QString &text) { app_.showError(text); });
     sinks_->alarms() = AlarmMonitor(settings_.limits, settings_.delay);
     rebuild(std::nullopt, false, true);
     if (settings_.publish.enabled)
@@ -177,6 +178,7 @@ void PanelMonitor::rebuild(const std::optional<QString> &password, bool mqttToo,
         mqtt_ = std::make_unique<MqttSink>(o);
         connect(mqtt_.get(), &MqttSink::statusChanged, this, &PanelMonitor::statusChanged);
         mqtt_->start();
+        mqtt_->adopt(std::exchange(carried_, {}));
         // A new sink learns the link's state as the others did.
         if (up)
             mqtt_->onLinkChanged(*up, now);
@@ -258,41 +260,37 @@ void PanelMonitor::dispatch(const QVector<AlarmEvent> &events)
 
 bool PanelMonitor::setAlarmSettings(const Limits &limits, int delay, bool sound, QString *error)
 {
-    QVector<AlarmEvent> ended;
-    const AlarmMonitor &old = sinks_->alarms();
-    for (int i = 0; i < kQuantities; ++i) {
-        const auto q = Quantity(i);
-        if (old.state(q) == AlarmState::Ok)
-            continue;
-        AlarmEvent e;
-        e.time = app_.clock().now();
-        e.quantity = q;
-        e.state = AlarmState::Ok;
-        if (last_)
-            e.value = sampleValue(*last_, q);
-        e.bounds = old.limits()[q];
-        ended << e;
-    }
-    dispatch(ended);
-    sinks_->alarms() = AlarmMonitor(limits, delay);
+    if (limits == settings_.limits && delay == settings_.delay && sound == settings_.sound)
+        return true;
+    // Running alarms are not ended here: the next sample weighs them
+    // against the new limits, so the log never says "normal" while the
+    // value is still outside.
+    if (limits != settings_.limits || delay != settings_.delay)
+        sinks_->alarms().setLimits(limits, delay);
     settings_.limits = limits;
     settings_.delay = delay;
     settings_.sound = sound;
-    // The metrics show the limits they watch: they start again with the new ones.
     if (metrics_)
-        rebuild(std::nullopt, false, true);
+        metrics_->setLimits(limits);
     emit alarmsChanged();
-    if (!ended.isEmpty())
-        emit logChanged();
     return settings_.save(error);
 }
 
-bool PanelMonitor::setPublishing(const PublishOptions &options, const std::optional<QString> &password, QString *error)
+bool PanelMonitor::setPublishing(const PublishOptions &options, const std::optional<QString> &password, QString *error,
+                                 QString *notice)
 {
-    const bool metricsMoved =
-        options.metricsPort != settings_.publish.metricsPort || options.id != settings_.publish.id;
-    const bool sameAccount = options.user == settings_.publish.user && options.host == settings_.publish.host &&
-                             options.port == settings_.publish.port;
+    const PublishOptions old = settings_.publish;
+    const bool newPassword = password && password != sessionPassword_;
+    if (options == old && !newPassword)
+        return true; // an OK that changes nothing keeps the connection and its queue
+    const bool metricsMoved = options.metricsPort != old.metricsPort || options.id != old.id;
+    PublishOptions oldButMetrics = old;
+    oldButMetrics.metricsPort = options.metricsPort;
+    const bool mqttChanged = !(options == oldButMetrics) || newPassword;
+    const bool sameAccount = options.user == old.user && options.host == old.host && options.port == old.port;
+    // The queued samples belong to their topics: under the same topics they
+    // go to the new connection, under others they would say the wrong thing.
+    const bool sameTopics = options.id == old.id && options.topicPrefix == old.topicPrefix;
     settings_.publish = options;
     const bool saved = settings_.save(error);
     if (!sameAccount)
@@ -307,18 +305,36 @@ bool PanelMonitor::setPublishing(const PublishOptions &options, const std::optio
         connect(job, &QKeychain::Job::finished, this, [this, job] {
             if (job->error() == QKeychain::NoError || closed_)
                 return;
-            app_.prompts().message(QStringLiteral("A senha não pôde ser guardada no chaveiro do sistema (%1).\n"
+            app_.prompts().message(QStringLiteral("A senha não pôde ser guardada no chaveiro do sistema.\n%1\n"
                                                   "Ela vale até o fim desta execução e será pedida no próximo início.")
-                                       .arg(job->errorString()),
+                                       .arg(keyringErrorText(job->error(), job->errorString())),
                                    texts::kTitle, Prompts::Buttons::Ok, Prompts::Icon::Information);
         });
         job->start();
     }
+    if (metricsMoved)
+        rebuild(std::nullopt, false, true);
+    if (!mqttChanged)
+        return saved;
+    // What waits for the broker now is kept for the new connection, or said to be gone.
+    std::deque<PublishQueue::Message> waiting;
+    if (mqtt_)
+        waiting = mqtt_->takeQueued();
+    if (!waiting.empty() && notice) {
+        if (!options.enabled || !sameTopics)
+            *notice = QStringLiteral("%1 mensagens que aguardavam o servidor foram descartadas (%2). "
+                                     "As amostras continuam no arquivo de gravação, se houver.")
+                          .arg(waiting.size())
+                          .arg(options.enabled ? QStringLiteral("os tópicos mudaram")
+                                               : QStringLiteral("a publicação foi desligada"));
+        else
+            *notice = QStringLiteral("%1 mensagens que aguardavam o servidor seguem, na ordem, pela nova conexão.")
+                          .arg(waiting.size());
+    }
     // A keyring answer still on its way belongs to the old options.
     ++generation_;
     awaitingPassword_ = false;
-    if (metricsMoved)
-        rebuild(std::nullopt, false, true);
+    carried_ = options.enabled && sameTopics ? std::move(waiting) : std::deque<PublishQueue::Message>();
     if (options.enabled)
         startWithPasswordFromKeyring();
     else
@@ -339,6 +355,11 @@ QString PanelMonitor::logFile() const
 QStringList PanelMonitor::runLog() const
 {
     return log_ ? log_->runLines() : QStringList();
+}
+
+bool PanelMonitor::publishingTrouble() const
+{
+    return settings_.publish.enabled && mqtt_ && !mqtt_->isConnected() && !mqtt_->lastError().isEmpty();
 }
 
 QString PanelMonitor::metricsUrl() const
@@ -367,7 +388,7 @@ QString PanelMonitor::publishingText() const
     if (mqtt_->dropped() > 0)
         text += QStringLiteral(" Descartadas: %1.").arg(mqtt_->dropped());
     if (!mqtt_->lastError().isEmpty())
-        text += QStringLiteral("\nÚltimo erro: %1").arg(mqtt_->lastError());
+        text += QStringLiteral("\nÚltimo erro: %1").arg(mqttErrorText(mqtt_->lastError()));
     return text;
 }
 
@@ -397,4 +418,20 @@ void PanelMonitor::showMonitoring()
     monitoringWindow->show();
     monitoringWindow->raise();
     monitoringWindow->activateWindow();
+}
+
+void PanelMonitor::showAlarmLog()
+{
+    // A window of its own beside the panel: it stays when the limits window closes.
+    if (!alarmLogWindow)
+        alarmLogWindow = new AlarmLogView(*this, app_.mainWindow());
+    alarmLogWindow->show();
+    alarmLogWindow->raise();
+    alarmLogWindow->activateWindow();
+}
+
+void PanelMonitor::unitChanged(bool celsius)
+{
+    if (auto *limits = qobject_cast<AlarmLimits *>(limitsWindow.data()))
+        limits->setCelsius(celsius);
 }

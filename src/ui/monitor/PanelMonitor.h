@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/monitor/PublishQueue.h"
 #include "core/monitor/SinkSet.h"
 #include "ui/monitor/PanelSettings.h"
 
@@ -40,11 +41,16 @@ public:
 
     const PanelSettings &settings() const { return settings_; }
     // Stores new limits (°C and %), delay and sound, and checks the next
-    // samples against them. Alarms running under the old limits end here.
+    // samples against them; running alarms go on until a sample ends them.
+    // Settings equal to the current ones change nothing.
     bool setAlarmSettings(const Limits &limits, int delay, bool sound, QString *error = nullptr);
-    // Stores the publishing options and starts again with them. A password
-    // given goes to the keyring (or, without one, is kept for this run).
-    bool setPublishing(const PublishOptions &options, const std::optional<QString> &password, QString *error = nullptr);
+    // Stores the publishing options. Only a change of the broker, the
+    // account, the id or the topics makes a new connection; the messages
+    // still queued go with it under the same topics, and *notice says what
+    // became of them. A password given goes to the keyring (or, without
+    // one, is kept for this run).
+    bool setPublishing(const PublishOptions &options, const std::optional<QString> &password, QString *error = nullptr,
+                       QString *notice = nullptr);
 
     AlarmState state(Quantity q) const;
     std::optional<bool> linkUp() const { return sinks_->linkUp(); }
@@ -61,6 +67,8 @@ public:
     MqttSink *mqtt() const { return mqtt_.get(); }
     // "Conectado a ...", "Sem conexão com ...", queued samples, the last error.
     QString statusText() const;
+    // Publishing is on and the broker cannot be reached (an attempt has failed).
+    bool publishingTrouble() const;
     // "http://127.0.0.1:PORT/metrics" while the metrics are served.
     QString metricsUrl() const;
     // The id the samples are published under (chosen, or from the port).
@@ -69,7 +77,10 @@ public:
     // The windows of the two toolbar buttons (at most one each).
     void showLimits();
     void showMonitoring();
-    QPointer<QWidget> limitsWindow, monitoringWindow;
+    void showAlarmLog();
+    QPointer<QWidget> limitsWindow, monitoringWindow, alarmLogWindow;
+    // The display's unit changed (an open limits window follows it).
+    void unitChanged(bool celsius);
 
 signals:
     void alarmsChanged();
@@ -96,6 +107,7 @@ private:
     QString metricsError_;
     std::unique_ptr<SinkSet> sinks_; // its one sink, a Relay, hands on to the three above
     std::optional<QString> sessionPassword_;
+    std::deque<PublishQueue::Message> carried_; // for the next MQTT sink
     std::optional<Sample> last_;
     quint64 sequence_ = 0;
     int beeps_ = 0;

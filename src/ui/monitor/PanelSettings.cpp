@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSettings>
 
 namespace {
@@ -21,7 +22,8 @@ QString &fileOverride()
 
 QString boundText(const std::optional<double> &v)
 {
-    return v ? QString::number(*v, 'g', 17) : QString();
+    // The shortest text that reads back as the same number: 2.3 stays "2.3".
+    return v ? QString::number(*v, 'g', QLocale::FloatingPointShortest) : QString();
 }
 
 // Booleans as save() writes them; anything else is damage.
@@ -142,8 +144,10 @@ PanelSettings PanelSettings::load(QString *problem)
                        .arg(QDir::toNativeSeparators(path), reason);
     // An unreadable file stays where it is: saving then fails and says so.
     if (damaged) {
-        const QString kept = path + QStringLiteral(".danificado");
-        QFile::remove(kept);
+        // An earlier damaged file keeps its copy: each gets a name of its own.
+        QString kept = path + QStringLiteral(".danificado");
+        for (int n = 2; QFileInfo::exists(kept); ++n)
+            kept = path + QStringLiteral(".danificado.%1").arg(n);
         if (QFile::rename(path, kept))
             text += QStringLiteral("\nO arquivo antigo foi guardado como\n%1").arg(QDir::toNativeSeparators(kept));
     }
