@@ -54,6 +54,11 @@ App::~App()
         g_current = nullptr;
 }
 
+App *App::current()
+{
+    return g_current;
+}
+
 App &App::instance()
 {
     Q_ASSERT(g_current);
@@ -134,9 +139,4 @@ void deleteTopLevelWindows(QWidget *keep)
         if (w && !w->parentWidget())
             delete w.data();
     }
-}
-
-void placeWindow(QWidget *w, int left, int top)
-{
-    w->move(left, top);
 }

@@ -36,6 +36,7 @@ public:
     ~App() override;
 
     static App &instance(); // the one created last; it must exist
+    static App *current();  // the one created last, or nullptr
 
     SharedState &state() { return sharedState(); }
     Prompts &prompts() { return *services_.prompts; }
@@ -105,7 +106,9 @@ int twipsToPixelsX(double twips, const QWidget *w = nullptr);
 int twipsToPixelsY(double twips, const QWidget *w = nullptr);
 double pixelsToTwipsX(int px, const QWidget *w = nullptr);
 double pixelsToTwipsY(int px, const QWidget *w = nullptr);
-// Places a top-level window at (left, top) in the frame coordinates of the screen.
+// Places a top-level window's frame at (left, top), or as near to it as
+// keeps the whole window, title bar included, on the screen's available area
+// (see ui/common/Placement.h).
 void placeWindow(QWidget *w, int left, int top);
 // Deletes every top-level window but `keep` (with the windows that belong to them).
 void deleteTopLevelWindows(QWidget *keep = nullptr);

@@ -2,6 +2,7 @@
 
 #include "core/stats/StatsText.h"
 #include "ui/common/App.h"
+#include "ui/common/Placement.h"
 #include "ui/lists/Grid.h"
 #include "ui/lists/ListWindow.h"
 
@@ -9,10 +10,12 @@
 #include <QFont>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -105,6 +108,11 @@ StatsWindow::StatsWindow(ListWindow &list) : QWidget(&list, Qt::Window), list_(&
     LblLimitError->setObjectName(QStringLiteral("LblLimitError"));
     LblLimitError->setStyleSheet(QStringLiteral("color: #b00020"));
     LblLimitError->setWordWrap(true);
+    // Its room is kept while hidden: the boxes must not move under the
+    // cursor when a typed text turns valid or invalid.
+    QSizePolicy keep = LblLimitError->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    LblLimitError->setSizePolicy(keep);
     LblLimitError->hide();
     grid->addWidget(LblLimitError, 3, 0, 1, column);
     layout->addWidget(box);
@@ -251,11 +259,29 @@ void StatsWindow::display(const RowStats &s)
         }
     }
     GridStats->resizeColumnsToContents();
-    // Every figure stays in sight: the window grows when rows or wider texts
-    // come (limits typed, a longer period), never shrinks under the user.
-    const QSize need = sizeHint();
-    if (need.width() > width() || need.height() > height())
+    // Room from the start for the rows that limits add, so that typing a
+    // limit never moves the boxes below the table.
+    Limits every;
+    for (Bounds &b : every.bounds)
+        b.low = 0;
+    const int most = int(statstext::table(s, every).rows.size());
+    const int full = 2 * GridStats->frameWidth() + GridStats->horizontalHeader()->sizeHint().height() +
+                     most * GridStats->verticalHeader()->defaultSectionSize();
+    // On a small screen the table scrolls rather than push the window off it.
+    const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const int room = screen ? screen->availableGeometry().height() * 2 / 5 : full;
+    GridStats->setMinimumHeight(std::min(full, room));
+    GridStats->setVerticalScrollBarPolicy(full > room ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    // Every figure stays in sight: the window grows when wider texts come
+    // (a longer period), never shrinks under the user, and stays on the screen.
+    QSize need = sizeHint();
+    if (full > room)
+        need.setHeight(height()); // the table scrolls instead
+    if (need.width() > width() || need.height() > height()) {
         resize(qMax(need.width(), width()), qMax(need.height(), height()));
+        if (isVisible())
+            keepOnScreen(this);
+    }
 }
 
 StatsWindow *openStatsWindow(ListWindow &list)
