@@ -17,23 +17,19 @@ constexpr int kMinWidth = 200;
 constexpr int kMinHeight = 260;
 constexpr int kMaxSide = 8000;
 
-// The picture as PNG or as an A4 PDF page, in memory: the file is then
-// replaced in one step, so a failed write leaves the old one as it was.
+// The picture as PNG or as a landscape A4 PDF page, in memory: the file is
+// then replaced in one step, so a failed write leaves the old one as it was.
 std::optional<QByteArray> encodeOutput(bool pdf, const QImage &image)
 {
+    if (pdf) {
+        QByteArray bytes = chartPdf(image, QStringLiteral("Gráfico - Plotar"), QStringLiteral("termohigrometro-cli"));
+        return bytes.isEmpty() ? std::nullopt : std::optional<QByteArray>(bytes);
+    }
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    if (pdf) {
-        QPdfWriter writer(&buffer);
-        writer.setTitle(QStringLiteral("Gráfico - Plotar"));
-        writer.setCreator(QStringLiteral("termohigrometro-cli"));
-        writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setResolution(600);
-        paintChartPage(writer, image, 96);
-    } else if (!image.save(&buffer, "PNG")) {
+    if (!image.save(&buffer, "PNG"))
         return std::nullopt;
-    }
     return bytes;
 }
 
@@ -91,7 +87,17 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
     const QVector<PlotRecord> records = readPlotRecords(
         count + 1, [&](int row, int column) { return file.records[row - 1].value(column); }, picture.range.from,
         picture.range.to);
-    const QImage image = renderFileChart(picture, records);
+    if (!parser.isSet(sizeOpt))
+        picture = savedChartPicture(picture);
+    const auto when = [&](int record) {
+        const QStringList &row = file.records.value(record - 1);
+        return QStringLiteral("%1 %2").arg(row.value(1), row.value(2)).trimmed();
+    };
+    const QString title = records.isEmpty()
+                              ? QFileInfo(pos[0]).fileName()
+                              : chartTitle(QFileInfo(pos[0]).fileName(), picture.range.from, picture.range.to,
+                                           when(picture.range.from), when(picture.range.to));
+    const QImage image = withTitle(renderFileChart(picture, records), title, picture.dpi);
     const auto bytes = encodeOutput(suffix == QLatin1String("pdf"), image);
     if (!bytes) {
         err << "termohigrometro-cli plot: " << target << ": cannot encode the image\n";
@@ -104,8 +110,7 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
     out << target << ": " << records.size() << " records";
     if (!records.isEmpty())
         out << " (" << picture.range.from << ".." << picture.range.to << ")";
-    out << ", " << picture.size.width() << "x" << picture.size.height() << " pixels, " << (file.celsius ? "°C" : "°F")
-        << "\n";
+    out << ", " << image.width() << "x" << image.height() << " pixels, " << (file.celsius ? "°C" : "°F") << "\n";
     return cliexit::Ok;
 }
 
@@ -117,13 +122,15 @@ const CliCommand kCommand{
                    "(red), wet bulb (green) and relative humidity (blue) of the records N to M, against\n"
                    "the default scales (-20 to 60 °C, -4 to 140 °F, 0 to 100 %), with the times of the\n"
                    "first record and of every fifth of the range under the axis. The file's name, sector\n"
-                   "and company are written under the chart when it has any. No display is needed.\n"
+                   "and company are written under the chart when it has any; a title line above it\n"
+                   "names the file, the records and their period. No display is needed.\n"
                    "\n"
-                   "  -o OUT.png|OUT.pdf  the image (PNG) or an A4 page (PDF) to write (replaced)\n"
+                   "  -o OUT.png|OUT.pdf  the image (PNG) or a landscape A4 page (PDF) filled with it\n"
+                   "                      (replaced)\n"
                    "  --from N            first record (default 1)\n"
                    "  --to M              last record (default the file's last)\n"
-                   "  --size WxH          drawing area in pixels at 96 dpi (default 392x364, the\n"
-                   "                      window's design size; 200x260 to 8000x8000)"),
+                   "  --size WxH          drawing area in pixels at 96 dpi (200x260 to 8000x8000); by\n"
+                   "                      default the window's layout enlarged to 1600 pixels wide"),
     [](const QStringList &args, QTextStream &out, QTextStream &err) { return run(kCommand, args, out, err); }, true};
 
 const CliCommandRegistrar kRegistrar(kCommand);

@@ -330,6 +330,18 @@ QImage ChartWindow::printImage()
     return shot;
 }
 
+QImage ChartWindow::savedPicture()
+{
+    // The sweep exists only as the window drew it: enlarged, with its title.
+    const QImage shot = printImage();
+    const double f = std::max(1.0, double(kSavedChartWidth) / std::max(1, shot.width()));
+    const QImage big = f > 1 ? shot.scaledToWidth(qRound(shot.width() * f), Qt::SmoothTransformation) : shot;
+    return withTitle(big,
+                     QStringLiteral("%1 — %2").arg(windowTitle(),
+                                                   app_.clock().now().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))),
+                     logicalDpiX() * f);
+}
+
 void ChartWindow::saveImage()
 {
     hold();
@@ -340,19 +352,16 @@ void ChartWindow::saveImage()
         const QString suffix = QFileInfo(name).suffix().toLower();
         if (suffix.isEmpty())
             name += QStringLiteral(".png");
-        const QImage shot = printImage();
+        // At a size worth keeping; the window's own picture (printing) stays as drawn.
+        const QImage picture = savedPicture();
         // The old file stays as it was unless the new one is complete.
         QSaveFile file(name);
         bool ok = file.open(QIODevice::WriteOnly);
         if (ok && suffix == QLatin1String("pdf")) {
-            QPdfWriter pdf(&file);
-            pdf.setTitle(windowTitle());
-            pdf.setCreator(QStringLiteral("Termo-higrômetro"));
-            pdf.setPageSize(QPageSize(QPageSize::A4));
-            pdf.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
-            paintChartPage(pdf, shot, logicalDpiX());
+            const QByteArray pdf = chartPdf(picture, windowTitle(), QStringLiteral("Termo-higrômetro"));
+            ok = !pdf.isEmpty() && file.write(pdf) == pdf.size();
         } else if (ok) {
-            ok = shot.save(&file, "PNG");
+            ok = picture.save(&file, "PNG");
         }
         ok = ok && file.commit();
         if (!ok)

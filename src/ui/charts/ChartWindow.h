@@ -96,6 +96,9 @@ public:
     // The window as it is printed: the picture with the text block, hidden
     // when all three texts are empty.
     QImage printImage();
+    // The picture "SaveImage" writes: at least kSavedChartWidth pixels wide,
+    // with a title line.
+    virtual QImage savedPicture();
     bool closed() const { return closed_; }
 
     // The readout box's text while the mouse is over the plot (empty otherwise).

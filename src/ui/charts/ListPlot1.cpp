@@ -1,5 +1,7 @@
 #include "ui/charts/ListPlot1.h"
 
+#include "render/ChartRender.h"
+
 #include "core/charts/ChartDrawing.h"
 #include "core/charts/ChartLogic.h"
 #include "core/charts/ChartReadout.h"
@@ -244,6 +246,32 @@ void ListPlot1::wheelAt(QPointF pixels, int angle)
     const double anchor = s.PlotFrom + (at.x() - s.fileGeometry.PlotLeft) / s.fileSweep.StepX;
     const RecordRange r = zoomRecords({s.PlotFrom, s.PlotTo}, s.FileRecordCount, anchor, wheelZoomFactor(angle));
     showRecords(r.from, r.to);
+}
+
+QImage ListPlot1::savedPicture()
+{
+    const SharedState &s = app().state();
+    const GridSource *grid = plotGrid(app());
+    if (!grid)
+        return ChartWindow::savedPicture();
+    FileChartPicture picture;
+    picture.scale = s.fileScale;
+    picture.celsius = plotCelsius(app());
+    picture.range = {s.PlotFrom, s.PlotTo, s.PlotCount};
+    plotTexts(app(), picture.name, picture.sector, picture.company);
+    picture = savedChartPicture(picture);
+    const auto cell = [grid](int row, int column) { return grid->cell(row, column); };
+    const QVector<PlotRecord> records = readPlotRecords(grid->rowCount(), cell, s.PlotFrom, s.PlotTo);
+    const auto when = [&](int row) {
+        return row >= 1 && row < grid->rowCount() ? QStringLiteral("%1 %2").arg(cell(row, 1), cell(row, 2)).trimmed()
+                                                  : QString();
+    };
+    const PlotSource &source = plotSource(app());
+    QWidget *list = source.fileList ? app().fileList.data() : source.list.data();
+    const QString title =
+        chartTitle(list ? list->windowTitle() : QString(), s.PlotFrom, std::min(s.PlotTo, grid->rowCount() - 1),
+                   when(s.PlotFrom), when(std::min(s.PlotTo, grid->rowCount() - 1)));
+    return withTitle(renderFileChart(picture, records), title, picture.dpi);
 }
 
 void PlotFileGrid(ListPlot1 &chart, const GridSource *grid)

@@ -44,6 +44,8 @@ public:
     void dragTo(QPointF pixels) override;
     void doubleClickAt(QPointF pixels) override;
     void wheelAt(QPointF pixels, int angle) override;
+    // Drawn again from the records, larger, as `plot` draws it.
+    QImage savedPicture() override;
 
     // The design size, which is also the minimum (twips).
     static constexpr double kMinWidthTwips = 6000;
