@@ -167,7 +167,9 @@ private slots:
         QVERIFY(model().addSet(QDateTime(QDate(2026, 12, 6), QTime(9, 0, 0)), 30, readings(5, 20.0, 40.0)));
         commands::downloadMemory(app());
         QVERIFY(!memory());
-        QCOMPARE(t->prompts->shown.size(), 1);
+        // Refused with the logging message, nothing asked of the instrument.
+        QCOMPARE(t->prompts->shown.size(), 2);
+        QCOMPARE(t->prompts->shown.last().text, texts::kRecordingRefusal);
     }
 
     void fullMemoryAndClearing()

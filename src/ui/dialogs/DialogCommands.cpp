@@ -22,6 +22,8 @@ const QString kMeterTitle = QStringLiteral("Taxa de amostragem");
 const QString kPowerOffPrompt =
     QStringLiteral("Digite o tempo de desligamento automático em minutos\r\n(1 <= t <= 255 ) ");
 const QString kPowerOffTitle = QStringLiteral("Tempo de desligamento automático");
+const QString kStopOnInstrument = QStringLiteral("A gravação automática em andamento só pode ser interrompida "
+                                                 "no próprio instrumento.");
 
 // Ends a command whose exchange gave up: the reason, then the polling again.
 void giveUp(App &app, const LinkContext &ctx)
@@ -145,6 +147,10 @@ void recStop(App &app)
 {
     const bool recording = app.state().reading.InstrumentRecording;
     runSend(app, [recording](LinkContext &ctx) { return startLogging(ctx, recording); });
+    // The instrument takes no command to stop logging: without a word the
+    // click would seem lost.
+    if (recording)
+        app.prompts().message(kStopOnInstrument, texts::kTitle, Prompts::Buttons::Ok, Prompts::Icon::Information);
 }
 
 void manual(App &app)

@@ -83,6 +83,10 @@ Memory::Memory(App &app, QWidget *parent) : QWidget(parent, Qt::Window), app_(ap
     layout->addWidget(MBar);
     layout->addWidget(GridSet, 1);
 
+    // A click on the memory panels clears the instrument's memory (after a
+    // question): say so before anyone tries.
+    for (FillPanel *p : {MSize, SSPanel2, SSPanel3})
+        p->setToolTip(QStringLiteral("Clique para apagar a memória do instrumento"));
     connect(MSize, &FillPanel::clicked, this, &Memory::MSize_Click);
     connect(SSPanel2, &FillPanel::clicked, this, &Memory::SSPanel2_Click);
     connect(SSPanel3, &FillPanel::clicked, this, &Memory::SSPanel3_Click);

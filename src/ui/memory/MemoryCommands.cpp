@@ -20,8 +20,14 @@ namespace commands {
 void downloadMemory(App &app)
 {
     SharedState &s = app.state();
-    if (s.MemoryBusy || s.reading.InstrumentRecording)
+    if (s.MemoryBusy)
         return;
+    // The memory cannot be read while the instrument writes into it: say why
+    // rather than let the click seem lost.
+    if (s.reading.InstrumentRecording) {
+        app.refuseRecording();
+        return;
+    }
     // A settings exchange waiting on the instrument would see the dump's bytes.
     if (!app.link())
         return;
