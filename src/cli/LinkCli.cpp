@@ -46,6 +46,47 @@ Session::~Session()
     link_->close();
 }
 
+void recordInstrumentChange(Session &, const QString &, const InstrumentChange &, const QString &) {}
+
+int runInstrumentCommand(const CliCommand &command, const QStringList &args, QTextStream &out, QTextStream &err,
+                         const QList<QCommandLineOption> &extra,
+                         const std::function<std::variant<InstrumentStep, int>(const QCommandLineParser &)> &plan)
+{
+    QCommandLineParser parser;
+    const Options common;
+    common.addTo(parser);
+    parser.addOption(common.reason);
+    parser.addOptions(extra);
+    if (const int code = parse(parser, command, args, err); code >= 0)
+        return code;
+    auto planned = plan(parser);
+    if (const int *code = std::get_if<int>(&planned))
+        return *code;
+    InstrumentStep &step = std::get<InstrumentStep>(planned);
+
+    int code = 0;
+    auto session = open(parser, common, command, err, &code);
+    if (!session)
+        return code;
+    const QString type = session->identify();
+    if (type.isEmpty())
+        return session->failure(err);
+    if (!step.newTypeOnly.isEmpty() && type != QLatin1String("NewType")) {
+        err << "termohigrometro-cli: " << step.newTypeOnly << "\n";
+        return cliexit::Refused;
+    }
+    if (step.refusedWhileLogging) {
+        if (const auto refused = session->refuseWhileLogging(err))
+            return *refused;
+    }
+    std::optional<InstrumentChange> change;
+    if (!step.talk(*session, out, &change))
+        return session->failure(err);
+    if (change)
+        recordInstrumentChange(*session, type, *change, parser.value(common.reason));
+    return cliexit::Ok;
+}
+
 int Session::failure(QTextStream &err) const
 {
     switch (ctx_.failure) {

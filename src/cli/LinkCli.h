@@ -11,8 +11,10 @@
 #include <QJsonValue>
 #include <QTextStream>
 
+#include <functional>
 #include <memory>
 #include <optional>
+#include <variant>
 
 // What the commands that talk to the instrument share: --port and --timeout,
 // opening the port, and turning a failed sequence into the tool's exit code.
@@ -27,6 +29,9 @@ struct Options {
     QCommandLineOption timeout{QStringLiteral("timeout"),
                                QStringLiteral("Seconds a silent instrument is waited for (default 10)."),
                                QStringLiteral("S"), QStringLiteral("10")};
+    // Why a change is made: kept with it in the audit trail.
+    QCommandLineOption reason{QStringLiteral("reason"), QStringLiteral("Why the change is made."),
+                              QStringLiteral("TEXT")};
     void addTo(QCommandLineParser &parser) const { parser.addOptions({port, timeout}); }
 };
 
@@ -77,6 +82,39 @@ private:
     EventPause pause_;
     LinkContext ctx_;
 };
+
+// A change an instrument command made, for the audit trail: the action's
+// key and the values before and after (null where the instrument did not
+// say).
+struct InstrumentChange {
+    QString action; // "instrument.interval.set", ...
+    QJsonValue old, now;
+};
+
+// What one instrument command does once the port is open and the instrument
+// has named its type; the rest (the options --port, --timeout and --reason,
+// opening, identifying, the refusals and the exit codes) is the runner's.
+struct InstrumentStep {
+    // Refused (exit Refused) on an OldType instrument, with this text.
+    QString newTypeOnly;
+    // Refused (exit Refused) while the instrument logs.
+    bool refusedWhileLogging = false;
+    // The exchange: false when a sequence failed (the runner turns
+    // session.ctx().failure into the exit code). A change it makes goes into
+    // *change.
+    std::function<bool(Session &session, QTextStream &out, std::optional<InstrumentChange> *change)> talk;
+};
+
+// Keeps a change in the audit trail, with the instrument it was made on.
+void recordInstrumentChange(Session &session, const QString &type, const InstrumentChange &change,
+                            const QString &reason);
+
+// Runs an instrument command: `extra` options besides the common ones, and
+// `plan`, which reads the parsed arguments and gives the step, or an exit
+// code (after its usage message) when they are wrong.
+int runInstrumentCommand(const CliCommand &command, const QStringList &args, QTextStream &out, QTextStream &err,
+                         const QList<QCommandLineOption> &extra,
+                         const std::function<std::variant<InstrumentStep, int>(const QCommandLineParser &)> &plan);
 
 // Parses args for `command` (prints usage and returns Usage on error). On
 // success returns -1; the parser then holds the values.

@@ -4,7 +4,8 @@ namespace {
 int run(const QStringList &args, QTextStream &out, QTextStream &err);
 
 const CliCommand kCommand{QStringLiteral("interval"), QStringLiteral("read or set the instrument's logging interval"),
-                          QStringLiteral("termohigrometro-cli interval --port DEV (get | set N) [--timeout S]\n"
+                          QStringLiteral("termohigrometro-cli interval --port DEV (get | set N) [--timeout S] "
+                                         "[--reason TEXT]\n"
                                          "  get: prints the logging interval in seconds\n"
                                          "  set: N seconds, taken to the nearest integer and clamped to 1..65535;\n"
                                          "       refused while the instrument is logging"),
@@ -12,41 +13,39 @@ const CliCommand kCommand{QStringLiteral("interval"), QStringLiteral("read or se
 
 int run(const QStringList &args, QTextStream &out, QTextStream &err)
 {
-    QCommandLineParser parser;
-    linkcli::Options common;
-    common.addTo(parser);
-    if (const int code = linkcli::parse(parser, kCommand, args, err); code >= 0)
-        return code;
-    const QStringList pos = parser.positionalArguments();
-    const QString action = pos.value(0);
-    std::optional<double> value;
-    if (action == QLatin1String("get") && pos.size() == 1) {
-    } else if (action == QLatin1String("set") && pos.size() == 2) {
-        value = linkcli::number(pos[1]);
-        if (!value)
-            return cliUsageError(err, kCommand, QStringLiteral("'%1' is not a number").arg(pos[1]));
-    } else {
-        return cliUsageError(err, kCommand, QStringLiteral("choose get or set N"));
-    }
-
-    int code = 0;
-    auto session = linkcli::open(parser, common, kCommand, err, &code);
-    if (!session)
-        return code;
-    if (session->identify().isEmpty())
-        return session->failure(err);
-    if (!value) {
-        const auto seconds = readSamplingInterval(session->ctx());
-        if (!seconds)
-            return session->failure(err);
-        out << *seconds << "\n";
-        return cliexit::Ok;
-    }
-    if (const auto refused = session->refuseWhileLogging(err))
-        return *refused;
-    if (!writeSamplingInterval(session->ctx(), clampSamplingSeconds(*value)))
-        return session->failure(err);
-    return cliexit::Ok;
+    return linkcli::runInstrumentCommand(
+        kCommand, args, out, err, {},
+        [&err](const QCommandLineParser &parser) -> std::variant<linkcli::InstrumentStep, int> {
+            const QStringList pos = parser.positionalArguments();
+            const QString action = pos.value(0);
+            linkcli::InstrumentStep step;
+            if (action == QLatin1String("get") && pos.size() == 1) {
+                step.talk = [](linkcli::Session &session, QTextStream &out, auto *) {
+                    const auto seconds = readSamplingInterval(session.ctx());
+                    if (seconds)
+                        out << *seconds << "\n";
+                    return seconds.has_value();
+                };
+                return step;
+            }
+            if (action != QLatin1String("set") || pos.size() != 2)
+                return cliUsageError(err, kCommand, QStringLiteral("choose get or set N"));
+            const auto value = linkcli::number(pos[1]);
+            if (!value)
+                return cliUsageError(err, kCommand, QStringLiteral("'%1' is not a number").arg(pos[1]));
+            const int seconds = clampSamplingSeconds(*value);
+            step.refusedWhileLogging = true;
+            step.talk = [seconds](linkcli::Session &session, QTextStream &,
+                                  std::optional<linkcli::InstrumentChange> *c) {
+                const auto old = readSamplingInterval(session.ctx());
+                if (!writeSamplingInterval(session.ctx(), seconds))
+                    return false;
+                *c = linkcli::InstrumentChange{QStringLiteral("instrument.interval.set"),
+                                               old ? QJsonValue(*old) : QJsonValue(), seconds};
+                return true;
+            };
+            return step;
+        });
 }
 
 const CliCommandRegistrar kRegistrar(kCommand);
