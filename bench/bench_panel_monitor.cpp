@@ -2,8 +2,7 @@
 // the whole process (the emulated instrument runs in it too) while it polls,
 // samples every second and keeps trying the broker. Ten minutes by default;
 // TH_BENCH_PANEL_MONITOR_SECONDS shortens it.
-#include "core/state/SharedState.h"
-#include "emulator/EmulatedLink.h"
+#include "bench/PanelBench.h"
 #include "net/MqttSink.h"
 #include "platform/EventPause.h"
 #include "platform/PlatformChatter.h"
@@ -23,14 +22,9 @@
 
 #include <cstdio>
 
-namespace {
+using namespace panelbench;
 
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
+namespace {
 
 // Resident memory of this process, in kB.
 long residentKb()
@@ -45,13 +39,6 @@ long residentKb()
     return 0;
 }
 
-void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -63,33 +50,11 @@ int main(int argc, char **argv)
                             : 600;
     QTemporaryDir dir;
     PanelSettings::setFile(dir.filePath(QStringLiteral("painel.ini")));
-    App::Services services;
-    services.prompts = std::make_unique<ScriptedPrompts>();
-    services.clock = std::make_unique<SystemClock>();
-    services.pause = std::make_unique<EventPause>();
-    App app(std::move(services));
-    app.setAutoDumpFolder(dir.filePath(QStringLiteral("dumps")));
-    Panel::setExitHandler([](int) {});
-
-    // The instrument as on the wire: a frame every 250 ms, every byte at 9600 baud.
-    EmulatorOptions options;
-    options.bytePacing = true;
-    app.setLink(std::make_unique<EmulatedLink>(options));
-    sharedState().ComPort = 1;
-    sharedState().PortName = QStringLiteral("COM1");
-
-    Panel panel(app);
-    if (!panel.Form_Load())
+    const std::unique_ptr<App> app = makeApp();
+    app->setAutoDumpFolder(dir.filePath(QStringLiteral("dumps")));
+    Panel panel(*app);
+    if (!startPanel(panel))
         return 1;
-    panel.show();
-    QElapsedTimer startup;
-    startup.start();
-    while (panel.linkDown() && startup.elapsed() < 20000)
-        runFor(50);
-    if (panel.linkDown()) {
-        std::fprintf(stderr, "no live values from the emulated instrument\n");
-        return 1;
-    }
     sharedState().PcSampleSeconds = 1;
 
     // A documentation address (TEST-NET-1): nothing answers there, so every

@@ -156,10 +156,9 @@ QString ScriptedPrompts::input(const QString &prompt, const QString &title, cons
     return a;
 }
 
-Prompts::FileChoice ScriptedPrompts::openFile(const QString &filter)
+Prompts::FileChoice ScriptedPrompts::fileDialog(const QString &kind, const QString &filter)
 {
-    Shown s{QStringLiteral("open"), filter,         QString(),        QString(),
-            startFolder(filter),    Icon::Question, Buttons::OkCancel};
+    Shown s{kind, filter, QString(), QString(), startFolder(filter), Icon::Question, Buttons::OkCancel};
     shown << s;
     if (onShown)
         onShown(s);
@@ -171,20 +170,15 @@ Prompts::FileChoice ScriptedPrompts::openFile(const QString &filter)
     return c;
 }
 
+Prompts::FileChoice ScriptedPrompts::openFile(const QString &filter)
+{
+    return fileDialog(QStringLiteral("open"), filter);
+}
+
 Prompts::FileChoice ScriptedPrompts::saveFile(const QString &filter, bool askBeforeOverwrite)
 {
     Q_UNUSED(askBeforeOverwrite);
-    Shown s{QStringLiteral("save"), filter,         QString(),        QString(),
-            startFolder(filter),    Icon::Question, Buttons::OkCancel};
-    shown << s;
-    if (onShown)
-        onShown(s);
-    if (fileAnswers.empty())
-        return {};
-    const FileChoice c = fileAnswers.front();
-    fileAnswers.pop_front();
-    rememberFolder(filter, c);
-    return c;
+    return fileDialog(QStringLiteral("save"), filter);
 }
 
 void ScriptedPrompts::answerFile(const QString &path, int filterIndex)

@@ -92,4 +92,8 @@ public:
     // Queues an accepted file choice, of the dialog's filter entry `filterIndex`.
     void answerFile(const QString &path, int filterIndex = 0);
     QStringList messages() const; // texts of the message boxes shown
+
+private:
+    // Both file dialogs: shown, then the next queued answer (cancelled when none).
+    FileChoice fileDialog(const QString &kind, const QString &filter);
 };

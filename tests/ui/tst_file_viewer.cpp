@@ -1,6 +1,7 @@
 // A data file opened from the desktop: beside the port window, in a viewer
 // without an instrument when no port is chosen, and dropped on the main window.
 #include "support/PanelFixture.h"
+#include "support/SampleFiles.h"
 #include "ui/common/Commands.h"
 #include "ui/lists/FileList.h"
 #include "ui/panel/FileViewer.h"
@@ -14,21 +15,6 @@
 #include <QUrl>
 
 namespace {
-
-// A °C file with `records` records and a sector.
-QString writeDataFile(const QString &path, int records)
-{
-    QByteArray b = "\r\nSala 2\r\n\r\nN\xB0\tData\tHora\t\xB0"
-                   "C\tOrvalho(\xB0"
-                   "C)\t\xDAmido(\xB0"
-                   "C)\tUR%\r\n";
-    for (int i = 1; i <= records; ++i)
-        b += QByteArray::number(i) + "\t08/12/2026\t10:00:0" + QByteArray::number(i) + "\t25.0\t13.8\t17.9\t50.0\r\n";
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(b) != b.size())
-        return QString();
-    return path;
-}
 
 FileList *fileList(App &app)
 {
@@ -68,7 +54,7 @@ private slots:
         auto *port = new Port(*t.app);
         port->setAttribute(Qt::WA_DeleteOnClose);
         port->show();
-        QVERIFY(openFileAtStart(*t.app, *port, writeDataFile(t.path(QStringLiteral("sala.dlf")), 3)));
+        QVERIFY(openFileAtStart(*t.app, *port, writeSampleDataFile(t.path(QStringLiteral("sala.dlf")), 3)));
         QPointer<FileList> list = fileList(*t.app);
         QVERIFY(list && list->isVisible());
         QCOMPARE(list->windowTitle(), QStringLiteral("sala.dlf"));
@@ -99,11 +85,11 @@ private slots:
         QCOMPARE(sharedState().PlotTo, 3);
 
         // "Open" and a drop both replace the list with the new file.
-        t.prompts->answerFile(writeDataFile(t.path(QStringLiteral("outra.dlf")), 5));
+        t.prompts->answerFile(writeSampleDataFile(t.path(QStringLiteral("outra.dlf")), 5));
         v->click(QStringLiteral("Open"));
         QTRY_VERIFY_WITH_TIMEOUT(!list, 10000);
         QCOMPARE(fileList(*t.app)->GridC->rows(), 6);
-        QVERIFY(dropFile(v, writeDataFile(t.path(QStringLiteral("solta.DLF")), 1)));
+        QVERIFY(dropFile(v, writeSampleDataFile(t.path(QStringLiteral("solta.DLF")), 1)));
         QTRY_COMPARE_WITH_TIMEOUT(fileList(*t.app)->windowTitle(), QStringLiteral("solta.DLF"), 10000);
 
         // Closing the viewer ends the run: its windows go with it.
@@ -120,7 +106,7 @@ private slots:
         auto *port = new Port(*f.t.app);
         port->setAttribute(Qt::WA_DeleteOnClose);
         port->show();
-        QVERIFY(openFileAtStart(*f.t.app, *port, writeDataFile(f.t.path(QStringLiteral("a.dlf")), 2)));
+        QVERIFY(openFileAtStart(*f.t.app, *port, writeSampleDataFile(f.t.path(QStringLiteral("a.dlf")), 2)));
         QPointer<FileList> list = fileList(*f.t.app);
         port->Ports->setCurrentText(QStringLiteral("COM3"));
         port->CmdOK_Click();
@@ -159,14 +145,14 @@ private slots:
         QVERIFY(!dropFile(f.panel.get(), text));
         QVERIFY(!f.t.app->fileList);
 
-        QVERIFY(dropFile(f.panel.get(), writeDataFile(f.t.path(QStringLiteral("arrastado.dlf")), 2)));
+        QVERIFY(dropFile(f.panel.get(), writeSampleDataFile(f.t.path(QStringLiteral("arrastado.dlf")), 2)));
         QTRY_VERIFY_WITH_TIMEOUT(f.t.app->fileList, 10000);
         QCOMPARE(fileList(*f.t.app)->GridC->rows(), 3);
 
         // While a PC run records, "Open" is refused, and so is a drop.
         QPointer<QWidget> before = f.t.app->fileList;
         f.state().PcRecording = true;
-        QVERIFY(dropFile(f.panel.get(), writeDataFile(f.t.path(QStringLiteral("b.dlf")), 1)));
+        QVERIFY(dropFile(f.panel.get(), writeSampleDataFile(f.t.path(QStringLiteral("b.dlf")), 1)));
         QTRY_VERIFY_WITH_TIMEOUT(f.t.prompts->messages().contains(texts::kRecordingRefusal), 10000);
         QCOMPARE(f.t.app->fileList, before);
         f.state().PcRecording = false;

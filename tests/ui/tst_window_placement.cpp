@@ -1,6 +1,7 @@
 // Windows on a small screen: every window, those that open beside another
 // included, lies inside the screen's available area with its title bar
 // reachable, and keeps the offsets it is given where they fit.
+#include "support/SampleFiles.h"
 #include "support/TestApp.h"
 #include "ui/common/App.h"
 #include "ui/common/Commands.h"
@@ -20,21 +21,6 @@
 #include <QTest>
 
 namespace {
-
-QString writeDataFile(const QString &path, int records)
-{
-    QByteArray b = "\r\nSala 2\r\n\r\nN\xB0\tData\tHora\t\xB0"
-                   "C\tOrvalho(\xB0"
-                   "C)\t\xDAmido(\xB0"
-                   "C)\tUR%\r\n";
-    for (int i = 1; i <= records; ++i)
-        b += QByteArray::number(i) + "\t08/12/2026\t10:00:0" + QByteArray::number(i % 10) +
-             "\t25.0\t13.8\t17.9\t50.0\r\n";
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(b) != b.size())
-        return QString();
-    return path;
-}
 
 QRect available()
 {
@@ -85,7 +71,7 @@ private slots:
         auto *port = new Port(*t.app);
         port->setAttribute(Qt::WA_DeleteOnClose);
         port->show();
-        QVERIFY(openFileAtStart(*t.app, *port, writeDataFile(t.path(QStringLiteral("sala.dlf")), 40)));
+        QVERIFY(openFileAtStart(*t.app, *port, writeSampleDataFile(t.path(QStringLiteral("sala.dlf")), 40)));
         QPointer<QWidget> list = t.app->fileList;
         QVERIFY(list && list->isVisible());
         QTRY_VERIFY2_WITH_TIMEOUT(onScreen(list), qPrintable(where(list)), 10000);

@@ -28,19 +28,7 @@ PlotRange::PlotRange(App &app, QWidget *parent) : ScaleDialog(app, QStringLitera
     setKeyPress(TxtFrom, digitKey);
     setKeyPress(TxtTo, digitKey);
 
-    auto *t = new QGridLayout(SSFrame1);
-    t->addWidget(COpt, 0, 0);
-    t->addWidget(FOpt, 0, 1);
-    t->addWidget(SSPanel4, 1, 0);
-    t->addWidget(TxtMax, 1, 1);
-    t->addWidget(SSPanel5, 2, 0);
-    t->addWidget(TxtMin, 2, 1);
-    auto *h = new QGridLayout(SSFrame2);
-    h->addWidget(SSPanel1, 0, 0);
-    h->addWidget(TxtMaxR, 0, 1);
-    h->addWidget(SSPanel3, 1, 0);
-    h->addWidget(TxtMinR, 1, 1);
-    h->setRowStretch(2, 1);
+    layOutFrames();
     auto *r = new QGridLayout(SSFrame3);
     r->addWidget(SSPanel6, 0, 0);
     r->addWidget(TxtFrom, 0, 1);

@@ -5,6 +5,7 @@
 #include "ui/common/App.h"
 #include "ui/common/KeyFilter.h"
 
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -52,6 +53,23 @@ ScaleDialog::ScaleDialog(App &app, const QString &caption, QWidget *parent)
     connect(COpt, &QRadioButton::clicked, this, &ScaleDialog::COpt_Click);
     connect(FOpt, &QRadioButton::clicked, this, &ScaleDialog::FOpt_Click);
     connect(CmdOK, &QPushButton::clicked, this, &ScaleDialog::CmdOK_Click);
+}
+
+void ScaleDialog::layOutFrames()
+{
+    auto *t = new QGridLayout(SSFrame1);
+    t->addWidget(COpt, 0, 0);
+    t->addWidget(FOpt, 0, 1);
+    t->addWidget(SSPanel4, 1, 0);
+    t->addWidget(TxtMax, 1, 1);
+    t->addWidget(SSPanel5, 2, 0);
+    t->addWidget(TxtMin, 2, 1);
+    auto *h = new QGridLayout(SSFrame2);
+    h->addWidget(SSPanel1, 0, 0);
+    h->addWidget(TxtMaxR, 0, 1);
+    h->addWidget(SSPanel3, 1, 0);
+    h->addWidget(TxtMinR, 1, 1);
+    h->setRowStretch(2, 1);
 }
 
 QLabel *ScaleDialog::captionPanel(const QString &text, const char *name, QWidget *parent)

@@ -56,6 +56,8 @@ protected:
 
     // `box`'s KeyPress runs `filter` on every character typed into it.
     static void setKeyPress(QLineEdit *box, const std::function<void(int &)> &filter);
+    // The temperature and humidity frames' inner layouts, the same in both dialogs.
+    void layOutFrames();
     static QLabel *captionPanel(const QString &text, const char *name, QWidget *parent);
     static QLineEdit *textBox(const char *name, QWidget *parent);
 

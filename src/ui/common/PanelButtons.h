@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QMainWindow>
+#include <QToolBar>
+
 // The main window's toolbar buttons from left to right: key, tooltip,
 // picture. The file viewer shows the same toolbar, so a file opened from the
 // desktop looks as it does beside the instrument.
@@ -24,3 +27,17 @@ inline constexpr PanelButtonSpec kPanelButtons[] = {
     {"Offset", "Configurações de compensação", 12},
     {"AddText", "Nome, Setor, Empresa", 15},
 };
+
+// The toolbar these windows share: fixed at the top, pictures only.
+inline QToolBar *addPanelToolbar(QMainWindow *window)
+{
+    auto *bar = new QToolBar(window);
+    bar->setObjectName(QStringLiteral("Toolbar1"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setIconSize(QSize(24, 24));
+    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    bar->setContextMenuPolicy(Qt::PreventContextMenu);
+    window->addToolBar(Qt::TopToolBarArea, bar);
+    return bar;
+}

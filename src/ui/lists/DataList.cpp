@@ -48,16 +48,8 @@ QStringList DataList::addTextPreface() const
 
 void DataList::Toolbar1_ButtonClick(const QString &key)
 {
-    SharedState &s = app().state();
     if (key == QLatin1String("Save")) {
-        if (s.PcRecording) {
-            app().refuseRecording();
-            return;
-        }
-        s.FileChosen = false;
-        ChooseSaveFile(app());
-        if (s.FileChosen)
-            SaveGridToFile(app(), *this, *visibleGrid());
+        saveGrid(*visibleGrid());
     } else if (key == QLatin1String("Print")) {
         PrintGrid(app(), *this, *visibleGrid(), addTextPreface());
     } else if (key == QLatin1String("CF")) {

@@ -107,15 +107,7 @@ void List::Toolbar1_ButtonClick(const QString &key)
 {
     SharedState &s = app().state();
     if (key == QLatin1String("Save")) {
-        if (s.PcRecording) {
-            app().refuseRecording();
-            return;
-        }
-        // A cancelled dialog must not send the list to a name chosen earlier.
-        s.FileChosen = false;
-        ChooseSaveFile(app());
-        if (s.FileChosen)
-            SaveGridToFile(app(), *this, s.ListUnitCelsius ? *GridC : *GridF);
+        saveGrid(s.ListUnitCelsius ? *GridC : *GridF);
     } else if (key == QLatin1String("Print")) {
         PrintGrid(app(), *this, s.ListUnitCelsius ? *GridC : *GridF);
     } else if (key == QLatin1String("CF")) {

@@ -2,8 +2,10 @@
 
 #include "core/files/DataFile.h"
 #include "ui/common/App.h"
+#include "ui/common/Commands.h"
 #include "ui/common/Icons.h"
 #include "ui/lists/ListExport.h"
+#include "ui/lists/ListOps.h"
 #include "ui/lists/ListReport.h"
 #include "ui/lists/StatsWindow.h"
 
@@ -199,4 +201,18 @@ void ListWindow::closeEvent(QCloseEvent *event)
     }
     unloadOnce();
     event->accept();
+}
+
+void ListWindow::saveGrid(Grid &grid)
+{
+    SharedState &s = app_.state();
+    if (s.PcRecording) {
+        app_.refuseRecording();
+        return;
+    }
+    // A cancelled dialog must not send the list to a name chosen earlier.
+    s.FileChosen = false;
+    ChooseSaveFile(app_);
+    if (s.FileChosen)
+        SaveGridToFile(app_, *this, grid);
 }

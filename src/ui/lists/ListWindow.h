@@ -46,6 +46,9 @@ public:
     // their fields: what the report and the export take, unchanged by rows
     // that arrive afterwards.
     QVector<QStringList> visibleRows() const;
+    // "Save": refused during a PC recording run, else the save dialog and
+    // `grid` into the file chosen.
+    void saveGrid(Grid &grid);
 
     // Holds the window open while a command runs: a command may wait in a
     // dialog or let events run (printing), and a close asked meanwhile (the

@@ -402,32 +402,32 @@ void PanelMonitor::close()
         s->close();
 }
 
+namespace {
+// Each window at most once: made when missing, then brought to the front.
+template <class Make> void showOnce(QPointer<QWidget> &window, Make make)
+{
+    if (!window)
+        window = make();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+} // namespace
+
 void PanelMonitor::showLimits()
 {
-    if (!limitsWindow)
-        limitsWindow = new AlarmLimits(app_, *this);
-    limitsWindow->show();
-    limitsWindow->raise();
-    limitsWindow->activateWindow();
+    showOnce(limitsWindow, [this] { return new AlarmLimits(app_, *this); });
 }
 
 void PanelMonitor::showMonitoring()
 {
-    if (!monitoringWindow)
-        monitoringWindow = new Monitoring(app_, *this);
-    monitoringWindow->show();
-    monitoringWindow->raise();
-    monitoringWindow->activateWindow();
+    showOnce(monitoringWindow, [this] { return new Monitoring(app_, *this); });
 }
 
 void PanelMonitor::showAlarmLog()
 {
     // A window of its own beside the panel: it stays when the limits window closes.
-    if (!alarmLogWindow)
-        alarmLogWindow = new AlarmLogView(*this, app_.mainWindow());
-    alarmLogWindow->show();
-    alarmLogWindow->raise();
-    alarmLogWindow->activateWindow();
+    showOnce(alarmLogWindow, [this] { return new AlarmLogView(*this, app_.mainWindow()); });
 }
 
 void PanelMonitor::unitChanged(bool celsius)

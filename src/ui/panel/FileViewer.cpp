@@ -22,14 +22,7 @@ FileViewer::FileViewer(App &app, QWidget *parent) : QMainWindow(parent), app_(ap
     setWindowTitle(texts::kTitle);
     setAttribute(Qt::WA_DeleteOnClose);
 
-    Toolbar1 = new QToolBar(this);
-    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
-    Toolbar1->setMovable(false);
-    Toolbar1->setFloatable(false);
-    Toolbar1->setIconSize(QSize(24, 24));
-    Toolbar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    Toolbar1->setContextMenuPolicy(Qt::PreventContextMenu);
-    addToolBar(Qt::TopToolBarArea, Toolbar1);
+    Toolbar1 = addPanelToolbar(this);
     for (const PanelButtonSpec &b : kPanelButtons) {
         const QString key = QString::fromLatin1(b.key);
         QString tip = QString::fromUtf8(b.tooltip);

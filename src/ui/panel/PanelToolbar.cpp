@@ -19,14 +19,7 @@ constexpr auto &kButtons = kPanelButtons;
 
 void Panel::buildToolbar()
 {
-    Toolbar1 = new QToolBar(this);
-    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
-    Toolbar1->setMovable(false);
-    Toolbar1->setFloatable(false);
-    Toolbar1->setIconSize(QSize(24, 24));
-    Toolbar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    Toolbar1->setContextMenuPolicy(Qt::PreventContextMenu);
-    addToolBar(Qt::TopToolBarArea, Toolbar1);
+    Toolbar1 = addPanelToolbar(this);
     for (const ButtonSpec &b : kButtons) {
         QAction *a = Toolbar1->addAction(QString::fromUtf8(b.tooltip));
         a->setObjectName(QString::fromLatin1(b.key));
