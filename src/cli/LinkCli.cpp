@@ -87,6 +87,17 @@ int runInstrumentCommand(const CliCommand &command, const QStringList &args, QTe
     return cliexit::Ok;
 }
 
+int runInstrumentCommand(const CliCommand &command, const QStringList &args, QTextStream &out, QTextStream &err,
+                         const InstrumentStep &step)
+{
+    return runInstrumentCommand(command, args, out, err, {},
+                                [&](const QCommandLineParser &parser) -> std::variant<InstrumentStep, int> {
+                                    if (!parser.positionalArguments().isEmpty())
+                                        return cliUsageError(err, command, QStringLiteral("unexpected argument"));
+                                    return step;
+                                });
+}
+
 int Session::failure(QTextStream &err) const
 {
     switch (ctx_.failure) {

@@ -116,6 +116,10 @@ int runInstrumentCommand(const CliCommand &command, const QStringList &args, QTe
                          const QList<QCommandLineOption> &extra,
                          const std::function<std::variant<InstrumentStep, int>(const QCommandLineParser &)> &plan);
 
+// The same for a command that takes no arguments beyond the common ones.
+int runInstrumentCommand(const CliCommand &command, const QStringList &args, QTextStream &out, QTextStream &err,
+                         const InstrumentStep &step);
+
 // Parses args for `command` (prints usage and returns Usage on error). On
 // success returns -1; the parser then holds the values.
 int parse(QCommandLineParser &parser, const CliCommand &command, const QStringList &args, QTextStream &err);

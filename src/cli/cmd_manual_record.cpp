@@ -11,22 +11,16 @@ const CliCommand kCommand{QStringLiteral("manual-record"),
 
 int run(const QStringList &args, QTextStream &out, QTextStream &err)
 {
-    return linkcli::runInstrumentCommand(
-        kCommand, args, out, err, {},
-        [&err](const QCommandLineParser &parser) -> std::variant<linkcli::InstrumentStep, int> {
-            if (!parser.positionalArguments().isEmpty())
-                return cliUsageError(err, kCommand, QStringLiteral("unexpected argument"));
-            linkcli::InstrumentStep step;
-            step.newTypeOnly = QStringLiteral("an OldType instrument has no manual record command");
-            step.refusedWhileLogging = true;
-            step.talk = [](linkcli::Session &session, QTextStream &, std::optional<linkcli::InstrumentChange> *c) {
-                if (!manualRecord(session.ctx()))
-                    return false;
-                *c = linkcli::InstrumentChange{QStringLiteral("instrument.manual_record"), {}, {}};
-                return true;
-            };
-            return step;
-        });
+    linkcli::InstrumentStep step;
+    step.newTypeOnly = QStringLiteral("an OldType instrument has no manual record command");
+    step.refusedWhileLogging = true;
+    step.talk = [](linkcli::Session &session, QTextStream &, std::optional<linkcli::InstrumentChange> *change) {
+        if (!manualRecord(session.ctx()))
+            return false;
+        *change = linkcli::InstrumentChange{QStringLiteral("instrument.manual_record"), {}, {}};
+        return true;
+    };
+    return linkcli::runInstrumentCommand(kCommand, args, out, err, step);
 }
 
 const CliCommandRegistrar kRegistrar(kCommand);

@@ -12,24 +12,18 @@ const CliCommand kCommand{QStringLiteral("start-logging"),
 
 int run(const QStringList &args, QTextStream &out, QTextStream &err)
 {
-    return linkcli::runInstrumentCommand(
-        kCommand, args, out, err, {},
-        [&err](const QCommandLineParser &parser) -> std::variant<linkcli::InstrumentStep, int> {
-            if (!parser.positionalArguments().isEmpty())
-                return cliUsageError(err, kCommand, QStringLiteral("unexpected argument"));
-            linkcli::InstrumentStep step;
-            step.newTypeOnly = QStringLiteral("an OldType instrument has no automatic recording command");
-            step.talk = [](linkcli::Session &session, QTextStream &, std::optional<linkcli::InstrumentChange> *c) {
-                const auto logging = session.logging();
-                if (!logging || !startLogging(session.ctx(), *logging))
-                    return false;
-                // Already logging: nothing changed.
-                if (!*logging)
-                    *c = linkcli::InstrumentChange{QStringLiteral("instrument.logging.start"), false, true};
-                return true;
-            };
-            return step;
-        });
+    linkcli::InstrumentStep step;
+    step.newTypeOnly = QStringLiteral("an OldType instrument has no automatic recording command");
+    step.talk = [](linkcli::Session &session, QTextStream &, std::optional<linkcli::InstrumentChange> *change) {
+        const auto logging = session.logging();
+        if (!logging || !startLogging(session.ctx(), *logging))
+            return false;
+        // Already logging: nothing changed.
+        if (!*logging)
+            *change = linkcli::InstrumentChange{QStringLiteral("instrument.logging.start"), false, true};
+        return true;
+    };
+    return linkcli::runInstrumentCommand(kCommand, args, out, err, step);
 }
 
 const CliCommandRegistrar kRegistrar(kCommand);

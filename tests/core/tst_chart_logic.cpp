@@ -1,5 +1,6 @@
 #include "core/charts/ChartDrawing.h"
 #include "core/charts/ChartLogic.h"
+#include "support/TestValues.h"
 
 #include <QTest>
 
@@ -60,16 +61,6 @@ public:
 
 namespace {
 const ChartColor kGrid = 0xC0C0C0;
-
-SeriesValues values(double t, double rh, double wet, double dew)
-{
-    SeriesValues v;
-    v[SeriesTemp] = SeriesValue::number(t);
-    v[SeriesRh] = SeriesValue::number(rh);
-    v[SeriesWet] = SeriesValue::number(wet);
-    v[SeriesDew] = SeriesValue::number(dew);
-    return v;
-}
 
 QVector<PlotRecord> records(int count)
 {

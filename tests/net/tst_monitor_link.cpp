@@ -14,20 +14,6 @@
 
 #include <memory>
 
-namespace {
-// The messages of a topic as they came, the first copy of each (a message
-// the broker got just before a loss may come twice), without the retained
-// copy a (re)subscription brings.
-QList<QByteArray> delivered(const MqttSubscriber &s, const QString &topic)
-{
-    QList<QByteArray> out;
-    for (const MqttMessage &m : s.messages())
-        if (m.topic == topic && !m.retained && !out.contains(m.payload))
-            out.append(m.payload);
-    return out;
-}
-} // namespace
-
 class TestMonitorLink : public QObject {
     Q_OBJECT
 private slots:

@@ -24,15 +24,6 @@
 #include <QTest>
 
 namespace {
-QList<QByteArray> delivered(const MqttSubscriber &s, const QString &topic)
-{
-    QList<QByteArray> out;
-    for (const MqttMessage &m : s.messages())
-        if (m.topic == topic && !m.retained && !out.contains(m.payload))
-            out.append(m.payload);
-    return out;
-}
-
 AlarmLimits *openLimits(Panel &p)
 {
     p.click(QStringLiteral("Alarms"));

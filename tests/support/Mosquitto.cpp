@@ -118,3 +118,12 @@ QList<MqttMessage> retainedMessages(quint16 port, const QString &topic, const QS
             out.append(m);
     return out;
 }
+
+QList<QByteArray> delivered(const MqttSubscriber &s, const QString &topic)
+{
+    QList<QByteArray> out;
+    for (const MqttMessage &m : s.messages())
+        if (m.topic == topic && !m.retained && !out.contains(m.payload))
+            out.append(m.payload);
+    return out;
+}

@@ -67,3 +67,8 @@ QList<MqttMessage> retainedMessages(quint16 port, const QString &topic, const QS
 
 // The name of the user this test runs as (the broker keeps it when started as root).
 QString currentUserName();
+
+// The messages of a topic as they came, the first copy of each (a message
+// the broker got just before a loss may come twice), without the retained
+// copy a (re)subscription brings.
+QList<QByteArray> delivered(const MqttSubscriber &s, const QString &topic);

@@ -2,22 +2,13 @@
 #include "core/charts/ChartLogic.h"
 #include "render/ChartPainter.h"
 #include "render/ChartRender.h"
+#include "support/TestValues.h"
 
 #include <QGuiApplication>
 #include <QTest>
 
 namespace {
 constexpr QRgb kGrey = 0xFFC0C0C0;
-
-SeriesValues values(double t, double rh, double wet, double dew)
-{
-    SeriesValues v;
-    v[SeriesTemp] = SeriesValue::number(t);
-    v[SeriesRh] = SeriesValue::number(rh);
-    v[SeriesWet] = SeriesValue::number(wet);
-    v[SeriesDew] = SeriesValue::number(dew);
-    return v;
-}
 
 // Records that wander across the whole plot and through every grid line,
 // with overload cells here and there.

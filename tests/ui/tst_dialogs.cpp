@@ -2,6 +2,7 @@
 // the clock window's displays and writes, the sampling choice and the
 // name/sector/company files.
 #include "support/TestApp.h"
+#include "support/TestValues.h"
 
 #include "core/link/Protocol.h"
 #include "emulator/EmulatedLink.h"
@@ -26,14 +27,6 @@
 #include <QToolButton>
 
 namespace {
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray b;
-    for (int v : values)
-        b.append(char(quint8(v)));
-    return b;
-}
 
 bool writeAll(const QString &path, const QByteArray &data)
 {

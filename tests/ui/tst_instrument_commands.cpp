@@ -1,6 +1,7 @@
 // The toolbar's instrument commands against the emulated instrument: the
 // bytes it received, the prompts shown and the polling timer afterwards.
 #include "support/TestApp.h"
+#include "support/TestValues.h"
 
 #include "emulator/EmulatedLink.h"
 #include "ui/common/Commands.h"
@@ -16,14 +17,6 @@
 #include <QTimer>
 
 namespace {
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray b;
-    for (int v : values)
-        b.append(char(quint8(v)));
-    return b;
-}
 
 // Answers the next SamplingChoice as soon as it is shown modally.
 void answerChoice(bool pc)
