@@ -35,6 +35,18 @@ inline void runFor(int ms)
     loop.exec();
 }
 
+// Lets events run for `seconds`; the share of one core the process used
+// meanwhile, and the wall time in *elapsed.
+inline double cpuShareOver(int seconds, double *elapsed)
+{
+    const double cpu0 = cpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    runFor(seconds * 1000);
+    *elapsed = wall.elapsed() / 1000.0;
+    return (cpuSeconds() - cpu0) / *elapsed;
+}
+
 inline std::unique_ptr<App> makeApp()
 {
     App::Services services;

@@ -19,15 +19,11 @@ int main(int argc, char **argv)
         return 1;
 
     const quint64 frames0 = panel.framesDecoded();
-    const double cpu0 = cpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    runFor(seconds * 1000);
-    const double cpu = cpuSeconds() - cpu0;
-    const double elapsed = wall.elapsed() / 1000.0;
+    double elapsed = 0;
+    const double share = cpuShareOver(seconds, &elapsed);
     std::printf("panel polling cpu (%d s, emulated instrument in-process): %.2f %% of one core\n", seconds,
-                100.0 * cpu / elapsed);
-    std::printf("panel polling cpu time: %.3f s in %.1f s\n", cpu, elapsed);
+                100.0 * share);
+    std::printf("panel polling cpu time: %.3f s in %.1f s\n", share * elapsed, elapsed);
     std::printf("panel frames decoded: %llu in %.1f s (%.2f per second)\n",
                 (unsigned long long)(panel.framesDecoded() - frames0), elapsed,
                 (panel.framesDecoded() - frames0) / elapsed);

@@ -73,16 +73,12 @@ int main(int argc, char **argv)
     runFor(10000); // settle: first attempts, caches, the first queued messages
     const long rss0 = residentKb();
     const quint64 samples0 = m.samples();
-    const double cpu0 = cpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    runFor(seconds * 1000);
-    const double cpu = cpuSeconds() - cpu0;
-    const double elapsed = wall.elapsed() / 1000.0;
+    double elapsed = 0;
+    const double share = cpuShareOver(seconds, &elapsed);
     const long rss1 = residentKb();
     std::printf("panel publishing, broker unreachable (%d s, emulated instrument in-process, a sample a second)\n",
                 seconds);
-    std::printf("  cpu: %.2f %% of one core (%.3f s in %.1f s)\n", 100.0 * cpu / elapsed, cpu, elapsed);
+    std::printf("  cpu: %.2f %% of one core (%.3f s in %.1f s)\n", 100.0 * share, share * elapsed, elapsed);
     std::printf("  resident memory: %ld kB -> %ld kB (%+ld kB)\n", rss0, rss1, rss1 - rss0);
     std::printf("  samples taken: %llu, frames decoded: %llu, messages queued: %d, dropped: %llu\n",
                 (unsigned long long)(m.samples() - samples0), (unsigned long long)panel.framesDecoded(),

@@ -109,6 +109,20 @@ struct InstrumentStep {
 void recordInstrumentChange(Session &session, const QString &type, const InstrumentChange &change,
                             const QString &reason);
 
+// A step that only reads: the text `read` gives is printed on a line of its
+// own; nothing means the read failed.
+inline InstrumentStep printStep(std::function<std::optional<QString>(Session &session)> read)
+{
+    InstrumentStep step;
+    step.talk = [read = std::move(read)](Session &session, QTextStream &out, std::optional<InstrumentChange> *) {
+        const std::optional<QString> text = read(session);
+        if (text)
+            out << *text << "\n";
+        return text.has_value();
+    };
+    return step;
+}
+
 // Runs an instrument command: `extra` options besides the common ones, and
 // `plan`, which reads the parsed arguments and gives the step, or an exit
 // code (after its usage message) when they are wrong.

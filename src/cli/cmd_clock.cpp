@@ -34,17 +34,13 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
                     return cliUsageError(err, kCommand,
                                          QStringLiteral("--at needs \"YYYY-MM-DD hh:mm:ss\" in 2000..2099"));
             }
-            linkcli::InstrumentStep step;
-            if (action == QLatin1String("get")) {
-                step.talk = [](linkcli::Session &session, QTextStream &out, auto *) {
+            if (action == QLatin1String("get"))
+                return linkcli::printStep([](linkcli::Session &session) -> std::optional<QString> {
                     // One exchange per try, as the clock window does; tried until the limit.
                     const auto six = session.untilAnswered([](LinkContext &step) { return readInstrumentClock(step); });
-                    if (six)
-                        out << clockText(*six) << "\n";
-                    return six.has_value();
-                };
-                return step;
-            }
+                    return six ? std::optional(clockText(*six)) : std::nullopt;
+                });
+            linkcli::InstrumentStep step;
             step.refusedWhileLogging = true;
             step.talk = [when](linkcli::Session &session, QTextStream &, std::optional<linkcli::InstrumentChange> *c) {
                 const auto old = readInstrumentClock(session.ctx());

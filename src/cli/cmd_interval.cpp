@@ -18,16 +18,12 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
         [&err](const QCommandLineParser &parser) -> std::variant<linkcli::InstrumentStep, int> {
             const QStringList pos = parser.positionalArguments();
             const QString action = pos.value(0);
-            linkcli::InstrumentStep step;
-            if (action == QLatin1String("get") && pos.size() == 1) {
-                step.talk = [](linkcli::Session &session, QTextStream &out, auto *) {
+            if (action == QLatin1String("get") && pos.size() == 1)
+                return linkcli::printStep([](linkcli::Session &session) -> std::optional<QString> {
                     const auto seconds = readSamplingInterval(session.ctx());
-                    if (seconds)
-                        out << *seconds << "\n";
-                    return seconds.has_value();
-                };
-                return step;
-            }
+                    return seconds ? std::optional(QString::number(*seconds)) : std::nullopt;
+                });
+            linkcli::InstrumentStep step;
             if (action != QLatin1String("set") || pos.size() != 2)
                 return cliUsageError(err, kCommand, QStringLiteral("choose get or set N"));
             const auto value = linkcli::number(pos[1]);

@@ -28,19 +28,18 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
         [&err](const QCommandLineParser &parser) -> std::variant<linkcli::InstrumentStep, int> {
             const QStringList pos = parser.positionalArguments();
             const QString action = pos.value(0);
-            linkcli::InstrumentStep step;
             if (action == QLatin1String("get") && pos.size() == 1) {
                 if (parser.isSet(kRh) || parser.isSet(kTemp))
                     return cliUsageError(err, kCommand, QStringLiteral("--rh and --temp go with set"));
-                step.talk = [](linkcli::Session &session, QTextStream &out, auto *) {
+                return linkcli::printStep([](linkcli::Session &session) -> std::optional<QString> {
                     const auto o = readOffsets(session.ctx());
-                    if (o)
-                        out << "rh=" << offsetText(o->signedRhTenths()) << " temp=" << offsetText(o->signedTempTenths())
-                            << "\n";
-                    return o.has_value();
-                };
-                return step;
+                    if (!o)
+                        return std::nullopt;
+                    return QStringLiteral("rh=%1 temp=%2")
+                        .arg(offsetText(o->signedRhTenths()), offsetText(o->signedTempTenths()));
+                });
             }
+            linkcli::InstrumentStep step;
             if (action != QLatin1String("set") || pos.size() != 1)
                 return cliUsageError(err, kCommand, QStringLiteral("choose get or set"));
             if (!parser.isSet(kRh) || !parser.isSet(kTemp))

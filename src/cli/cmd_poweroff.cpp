@@ -19,18 +19,14 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
         [&err](const QCommandLineParser &parser) -> std::variant<linkcli::InstrumentStep, int> {
             const QStringList pos = parser.positionalArguments();
             const QString action = pos.value(0);
-            linkcli::InstrumentStep step;
-            if (action == QLatin1String("get") && pos.size() == 1) {
-                step.talk = [](linkcli::Session &session, QTextStream &out, auto *) {
+            if (action == QLatin1String("get") && pos.size() == 1)
+                return linkcli::printStep([](linkcli::Session &session) -> std::optional<QString> {
                     // The panel reads once; here a missing byte is asked for again until the limit.
                     const auto minutes =
                         session.untilAnswered([](LinkContext &step) { return readPowerOffMinutes(step); });
-                    if (minutes)
-                        out << *minutes << "\n";
-                    return minutes.has_value();
-                };
-                return step;
-            }
+                    return minutes ? std::optional(QString::number(*minutes)) : std::nullopt;
+                });
+            linkcli::InstrumentStep step;
             std::optional<int> minutes;
             if (action == QLatin1String("set") && pos.size() == 2) {
                 const auto value = linkcli::number(pos[1]);

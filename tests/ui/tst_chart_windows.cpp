@@ -116,6 +116,17 @@ void wheel(QWidget *canvas, QPoint pos, int angle)
     QApplication::sendEvent(canvas, &e);
 }
 
+// The live chart, shown, its timer stopped so that the test draws each point.
+RealTime24 *openStoppedLiveChart(App &app)
+{
+    commands::openLiveChart(app);
+    auto *w = qobject_cast<RealTime24 *>(app.liveChart.data());
+    if (!w || !QTest::qWaitForWindowExposed(w))
+        return nullptr;
+    w->Timer1->stop();
+    return w;
+}
+
 void typeInto(QLineEdit *box, const QString &text)
 {
     box->clear();
@@ -192,10 +203,8 @@ private slots:
     {
         TestApp t;
         SharedState &s = t.app->state();
-        commands::openLiveChart(*t.app);
-        auto *w = qobject_cast<RealTime24 *>(t.app->liveChart.data());
-        QVERIFY(QTest::qWaitForWindowExposed(w));
-        w->Timer1->stop();
+        RealTime24 *w = openStoppedLiveChart(*t.app);
+        QVERIFY(w);
         const ChartGeometry &g = s.liveGeometry;
         ChartPainter &p = w->surface();
         s.liveSweep.StepX = g.PlotWidth / 3;
@@ -229,10 +238,8 @@ private slots:
     void minimumSizes()
     {
         TestApp t;
-        commands::openLiveChart(*t.app);
-        auto *live = qobject_cast<RealTime24 *>(t.app->liveChart.data());
-        QVERIFY(QTest::qWaitForWindowExposed(live));
-        live->Timer1->stop();
+        RealTime24 *live = openStoppedLiveChart(*t.app);
+        QVERIFY(live);
         // Each too small dimension is raised on its own.
         live->resize(600, 100);
         QTRY_VERIFY_WITH_TIMEOUT(live->heightTwips() >= RealTime24::kMinHeightTwips - 15, 10000);
@@ -256,10 +263,8 @@ private slots:
     void printHidesAnEmptyTextBlock()
     {
         TestApp t;
-        commands::openLiveChart(*t.app);
-        auto *w = qobject_cast<RealTime24 *>(t.app->liveChart.data());
-        QVERIFY(QTest::qWaitForWindowExposed(w));
-        w->Timer1->stop();
+        RealTime24 *w = openStoppedLiveChart(*t.app);
+        QVERIFY(w);
         const QRect block = w->LblName->geometry().united(w->TxtCompany->geometry());
         auto blank = [&](const QImage &img) {
             for (int y = block.top(); y <= block.bottom(); ++y)
@@ -683,10 +688,8 @@ private slots:
     {
         TestApp t;
         SharedState &s = t.app->state();
-        commands::openLiveChart(*t.app);
-        auto *w = qobject_cast<RealTime24 *>(t.app->liveChart.data());
-        QVERIFY(QTest::qWaitForWindowExposed(w));
-        w->Timer1->stop();
+        RealTime24 *w = openStoppedLiveChart(*t.app);
+        QVERIFY(w);
         s.liveSweep.StepX = 6;
         w->Form_Resize();
         const ChartGeometry &g = s.liveGeometry;
