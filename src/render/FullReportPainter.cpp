@@ -85,6 +85,24 @@ QImage chartImage(const Input &in, const QRectF &placeMm)
 
 FullReportOutcome paintFullReport(QPagedPaintDevice &device, const Input &input)
 {
+    int printed = 0;
+    FullReportOutcome outcome = paintReportPages(
+        device,
+        [&](QSizeF paper, const Measure &measure) {
+            Document doc = layout(input, paper, measure);
+            printed = doc.printedRecords;
+            return doc.pages;
+        },
+        [&](QPainter &painter, const Page &page, const QRectF &place) {
+            painter.drawImage(place, chartImage(input, page.chart));
+        });
+    outcome.printedRecords = printed;
+    return outcome;
+}
+
+FullReportOutcome paintReportPages(QPagedPaintDevice &device, const ReportLayout &layoutPages,
+                                   const ReportChart &paintChart)
+{
     FullReportOutcome outcome;
     const QPageLayout pageLayout = device.pageLayout();
     const QRectF full = pageLayout.fullRectPoints();
@@ -97,7 +115,7 @@ FullReportOutcome paintFullReport(QPagedPaintDevice &device, const Input &input)
     const Measure measure = [&](const QString &text, const TextStyle &s) {
         return toMm(fonts.metrics(s).horizontalAdvance(text));
     };
-    const Document doc = layout(input, paper, measure);
+    const QVector<Page> pages = layoutPages(paper, measure);
 
     const auto px = [&](const QPointF &mm) {
         return QPointF((mm.x() - origin.x()) * dpiX / 25.4, (mm.y() - origin.y()) * dpiY / 25.4);
@@ -110,8 +128,8 @@ FullReportOutcome paintFullReport(QPagedPaintDevice &device, const Input &input)
         return outcome;
     }
     painter.setRenderHint(QPainter::Antialiasing, true);
-    for (qsizetype i = 0; i < doc.pages.size(); ++i) {
-        const Page &page = doc.pages[i];
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        const Page &page = pages[i];
         if (i > 0 && !device.newPage()) {
             outcome.error = QStringLiteral("cannot start page %1").arg(i + 1);
             painter.end();
@@ -125,7 +143,7 @@ FullReportOutcome paintFullReport(QPagedPaintDevice &device, const Input &input)
             painter.drawLine(QLineF(px(r.line.p1()), px(r.line.p2())));
         }
         if (!page.chart.isEmpty())
-            painter.drawImage(rect(page.chart), chartImage(input, page.chart));
+            paintChart(painter, page, rect(page.chart));
         QRgb pen = 0xFFFFFFFF;
         TextStyle current{Face::Sans, -1};
         for (const Text &t : page.texts) {
@@ -162,7 +180,6 @@ FullReportOutcome paintFullReport(QPagedPaintDevice &device, const Input &input)
         return outcome;
     }
     outcome.ok = true;
-    outcome.pages = int(doc.pages.size());
-    outcome.printedRecords = doc.printedRecords;
+    outcome.pages = int(pages.size());
     return outcome;
 }

@@ -54,7 +54,8 @@ struct Page {
     QVector<Fill> fills; // painted first
     QVector<Rule> rules;
     QVector<Text> texts;
-    QRectF chart; // empty: no chart on this page
+    QRectF chart;     // empty: no chart on this page
+    int chartTag = 0; // which chart, for a report with more than one kind
 };
 
 struct Input {
