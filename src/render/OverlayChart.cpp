@@ -16,11 +16,13 @@
 #include <cmath>
 
 namespace {
-// Ten well-known distinct hues first, then colours of maximum contrast.
-constexpr QRgb kPalette[] = {0x1F77B4, 0xFF7F0E, 0x2CA02C, 0xD62728, 0x9467BD, 0x8C564B, 0xE377C2, 0x7F7F7F,
-                             0xBCBD22, 0x17BECF, 0x000080, 0xF3C300, 0x875692, 0x008856, 0xBE0032, 0x0067A5,
-                             0xF38400, 0x604E97, 0x882D17, 0x8DB600, 0xE25822, 0x2B3D26, 0xB3446C, 0x00CED1,
-                             0x654522, 0xDCD300, 0xFF1493, 0x4B0082, 0x556B2F, 0x000000};
+// Ten well-known hues first, then each one the farthest (in CIELAB) from
+// all before it, the white paper, the envelope, the grid and the limits,
+// among colours dark enough for a thin line on white.
+constexpr QRgb kPalette[] = {0x1F77B4, 0xFF7F0E, 0x2CA02C, 0xD62728, 0x9467BD, 0x8C564B, 0xE377C2, 0x17BECF,
+                             0xBCBD22, 0x000000, 0x0000FF, 0xFF00FF, 0x330099, 0x003300, 0x996600, 0x00CC99,
+                             0x330033, 0xFF0099, 0x336666, 0x0066FF, 0xFF9999, 0xCC66FF, 0x999966, 0x660000,
+                             0x990066, 0x00CC00, 0x336600, 0x003366, 0x9933FF, 0xFF0066};
 constexpr int kPaletteSize = int(sizeof(kPalette) / sizeof(kPalette[0]));
 
 QFont chartFont(double pixels)

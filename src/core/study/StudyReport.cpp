@@ -386,8 +386,10 @@ QString conclusion(const study::Result &r)
             outside << f.label + QStringLiteral(": ") + parts.join(QStringLiteral(", "));
     }
     QString text = QStringLiteral("Fora dos limites: ") + outside.join(QStringLiteral("; ")) + QLatin1Char('.');
-    if (within > 0)
-        text += QStringLiteral(" Os demais %1 registradores ficaram dentro dos limites.").arg(within);
+    if (within == 1)
+        text += QStringLiteral(" O outro registrador ficou dentro dos limites.");
+    else if (within > 1)
+        text += QStringLiteral(" Os outros %1 registradores ficaram dentro dos limites.").arg(within);
     return text;
 }
 
