@@ -144,7 +144,8 @@ OverlayGeometry paintOverlayChart(QPainter &painter, const QRectF &area, const O
     const double legendTop = area.top() + tfm.height() * 1.4;
     const double legendRows = std::max(1.0, std::floor((area.bottom() - legendTop) / entryH));
     const int columns = std::max(1, int(std::ceil(entries / legendRows)));
-    const double maxColumnW = std::min(labelW, 16 * 9 * pt * 0.6) + swatch + 10 * pt;
+    // Long labels are cut with a mark rather than squeeze the plot.
+    const double maxColumnW = std::min(labelW, area.width() * 0.18) + swatch + 10 * pt;
     const double legendW = entries > 0 ? columns * maxColumnW : 0;
 
     const double yLabelW = std::max(fm.horizontalAdvance(QString::number(g.low, 'f', 1)),
@@ -154,14 +155,14 @@ OverlayGeometry paintOverlayChart(QPainter &painter, const QRectF &area, const O
                     area.bottom() - legendTop - lineH * 2.8);
 
     painter.save();
-    painter.setClipRect(area);
     painter.setFont(titleFont);
     painter.setPen(Qt::black);
     painter.drawText(QRectF(area.left(), area.top(), area.width(), tfm.height() * 1.2),
                      Qt::AlignLeft | Qt::AlignVCenter, chart.title);
 
     // The band between the lowest and the highest logger, in columns of the plot.
-    const int buckets = std::max(1, std::min(int(g.plot.width()), 1600));
+    // Columns two pixels wide at most: finer than the lines drawn in them.
+    const int buckets = std::max(1, std::min(int(g.plot.width() / (2 * std::max(1.0, pt / 1.5))), 1000));
     QVector<Range> band(buckets);
     const auto bucketOf = [&](qint64 t) {
         return std::clamp(int(double(t - g.from) / double(g.to - g.from) * buckets), 0, buckets - 1);
@@ -227,7 +228,8 @@ OverlayGeometry paintOverlayChart(QPainter &painter, const QRectF &area, const O
     // The curves: per column of the plot the first, lowest, highest and last
     // value, which draws every peak of 48 000 records in a few thousand lines.
     painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setClipRect(g.plot.adjusted(-pt, -pt, pt, pt));
+    // No clipping: every value lies within the scale and every time within the period.
+    painter.setClipping(false);
     for (int si = 0; si < entries; ++si) {
         const study::Series &s = chart.series[si];
         painter.setPen(QPen(overlayColor(si), std::max(1.5, 1.4 * pt), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
@@ -245,10 +247,13 @@ OverlayGeometry paintOverlayChart(QPainter &painter, const QRectF &area, const O
         };
         const auto draw = [&] {
             flush();
+            // In short pieces: the stroker's cost grows much faster than
+            // the length of one line that crosses itself column after column.
+            constexpr qsizetype kPiece = 32;
+            for (qsizetype at = 0; at + 1 < line.size(); at += kPiece)
+                painter.drawPolyline(line.constData() + at, int(std::min(kPiece + 1, line.size() - at)));
             if (line.size() == 1)
-                line << line.first() + QPointF(0.01, 0);
-            if (!line.isEmpty())
-                painter.drawPolyline(line);
+                painter.drawPoint(line.first());
             line.clear();
         };
         for (qsizetype i = 0; i < s.values.size(); ++i) {
@@ -283,7 +288,6 @@ OverlayGeometry paintOverlayChart(QPainter &painter, const QRectF &area, const O
         }
 
     // The legend, column by column; a label longer than the column is cut with a mark.
-    painter.setClipRect(area);
     painter.setRenderHint(QPainter::Antialiasing, true);
     const int rows = int(std::ceil(double(entries) / columns));
     for (int i = 0; i < entries; ++i) {

@@ -69,18 +69,24 @@ QuantityExcursions excursionsOf(const DataRecord *records, qsizetype count, Quan
                                 int logger)
 {
     QuantityExcursions out;
-    std::optional<Excursion> run;
+    // The run being followed; its times become dates only when it closes
+    // (a date in the local zone costs more than the rest of a record).
+    bool open = false;
+    Excursion run;
+    qint64 startSeconds = kNoWallTime, endSeconds = kNoWallTime;
     double farthest = 0;
     const auto close = [&] {
-        if (!run)
+        if (!open)
             return;
+        run.start = wallDateTime(startSeconds);
+        run.end = wallDateTime(endSeconds);
         // The first of equally long runs is the longest.
-        if (out.runs.isEmpty() || run->seconds > out.longestSeconds) {
-            out.longestSeconds = run->seconds;
-            out.longestStart = run->start;
+        if (out.runs.isEmpty() || run.seconds > out.longestSeconds) {
+            out.longestSeconds = run.seconds;
+            out.longestStart = run.start;
         }
-        out.runs.append(*run);
-        run.reset();
+        out.runs.append(run);
+        open = false;
     };
     for (qsizetype i = 0; i < count; ++i) {
         const double v = records[i][q];
@@ -91,21 +97,21 @@ QuantityExcursions excursionsOf(const DataRecord *records, qsizetype count, Quan
             continue;
         }
         const double beyond = above ? v - *bounds.high : *bounds.low - v;
-        const QDateTime at = wallDateTime(records[i].seconds);
-        if (!run) {
+        if (!open) {
+            open = true;
             run = Excursion{};
-            run->logger = logger;
-            run->quantity = q;
-            run->start = at;
+            run.logger = logger;
+            run.quantity = q;
+            startSeconds = records[i].seconds;
             farthest = -1;
         }
-        run->end = at;
-        ++run->records;
-        run->seconds += stepAfter(records, count, i);
+        endSeconds = records[i].seconds;
+        ++run.records;
+        run.seconds += stepAfter(records, count, i);
         if (beyond > farthest) {
             farthest = beyond;
-            run->extreme = v;
-            run->above = above;
+            run.extreme = v;
+            run.above = above;
         }
     }
     close();
@@ -134,6 +140,7 @@ QVector<Point> timedValues(const DataRecord *records, qsizetype count, Quantity 
 std::optional<Difference> largestDifference(const QVector<QVector<Point>> &points, const QVector<qint64> &intervals)
 {
     std::optional<Difference> best;
+    qint64 bestAt = kNoWallTime;
     const int n = int(points.size());
     for (int i = 0; i < n; ++i) {
         for (int j = 0; j < n; ++j) {
@@ -155,14 +162,16 @@ std::optional<Difference> largestDifference(const QVector<QVector<Point>> &point
                 if (!best || d > best->value) {
                     Difference diff;
                     diff.value = d;
-                    diff.at = wallDateTime(p.t);
                     diff.warmer = p.v >= b[nearest].v ? i : j;
                     diff.cooler = diff.warmer == i ? j : i;
                     best = diff;
+                    bestAt = p.t;
                 }
             }
         }
     }
+    if (best)
+        best->at = wallDateTime(bestAt);
     return best;
 }
 
