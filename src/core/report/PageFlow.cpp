@@ -73,10 +73,12 @@ QStringList PageFlow::wrap(const QString &t, double w, const TextStyle &s) const
 void PageFlow::paragraph(const QString &t, const TextStyle &s, unsigned rgb)
 {
     const double h = lineHeight(s);
-    for (const QString &line : wrap(t, width(), s)) {
-        need(h);
-        text(left(), width(), h, line, s, Align::Left, rgb);
-        y += h;
+    for (const QString &part : t.split(QLatin1Char('\n'))) {
+        for (const QString &line : wrap(part, width(), s)) {
+            need(h);
+            text(left(), width(), h, line, s, Align::Left, rgb);
+            y += h;
+        }
     }
 }
 

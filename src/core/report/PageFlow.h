@@ -51,7 +51,7 @@ public:
     // `t` in lines that fit `w`, broken between words (a word longer than
     // the line is cut by the painter with a mark).
     QStringList wrap(const QString &t, double w, const TextStyle &s) const;
-    // A paragraph from `left()` across the width, moving `y` down.
+    // A paragraph from `left()` across the width, moving `y` down; "\n" starts a new line.
     void paragraph(const QString &t, const TextStyle &s, unsigned rgb = 0);
 
     // The running head and foot, once every page is known: `headLeft` and

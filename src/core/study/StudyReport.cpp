@@ -385,11 +385,14 @@ QString conclusion(const study::Result &r)
         else
             outside << f.label + QStringLiteral(": ") + parts.join(QStringLiteral(", "));
     }
-    QString text = QStringLiteral("Fora dos limites: ") + outside.join(QStringLiteral("; ")) + QLatin1Char('.');
+    // One line per logger outside: a study of thirty loggers stays readable.
+    QString text =
+        QStringLiteral("Fora dos limites, %1 de %2 registradores:\n").arg(outside.size()).arg(r.loggers.size()) +
+        QStringLiteral("• ") + outside.join(QStringLiteral(";\n• ")) + QLatin1Char('.');
     if (within == 1)
-        text += QStringLiteral(" O outro registrador ficou dentro dos limites.");
+        text += QStringLiteral("\nO outro registrador ficou dentro dos limites.");
     else if (within > 1)
-        text += QStringLiteral(" Os outros %1 registradores ficaram dentro dos limites.").arg(within);
+        text += QStringLiteral("\nOs outros %1 registradores ficaram dentro dos limites.").arg(within);
     return text;
 }
 

@@ -44,7 +44,7 @@ QString fileSha256(const QString &path);
 QVector<FileEntry> fileEntries(const study::Result &result);
 
 // The summary's conclusion: every logger within the limits, or which were
-// not and for how long.
+// not and for how long (one line each, "\n" between them).
 QString conclusion(const study::Result &result);
 
 QVector<fullreport::Page> layout(const Input &input, QSizeF paperMm, const fullreport::Measure &measure);
