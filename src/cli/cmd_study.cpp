@@ -219,21 +219,27 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
         loggers[i].file = files[i];
         loggers[i].label = QFileInfo(files[i]).completeBaseName();
     }
+    // FILE=TEXT: the first "=" after which the left part names a file, so a
+    // path may hold one too.
     for (const QString &l : parser.values(labelOpt)) {
-        const qsizetype eq = l.lastIndexOf(QLatin1Char('='));
-        if (eq <= 0 || eq == l.size() - 1)
-            return cliUsageError(err, self, QStringLiteral("--label takes FILE=TEXT"));
-        const QString file = l.left(eq), text = l.mid(eq + 1);
         bool found = false;
-        for (Logger &logger : loggers) {
-            if (logger.file == file || QFileInfo(logger.file).fileName() == file ||
-                QFileInfo(logger.file).completeBaseName() == file) {
-                logger.label = text;
-                found = true;
+        for (qsizetype eq = l.indexOf(QLatin1Char('=')); eq > 0 && !found; eq = l.indexOf(QLatin1Char('='), eq + 1)) {
+            const QString file = l.left(eq), text = l.mid(eq + 1);
+            for (Logger &logger : loggers) {
+                if (logger.file == file || QFileInfo(logger.file).fileName() == file ||
+                    QFileInfo(logger.file).completeBaseName() == file) {
+                    if (text.isEmpty())
+                        return cliUsageError(err, self, QStringLiteral("--label %1= needs a text").arg(file));
+                    logger.label = text;
+                    found = true;
+                }
             }
         }
         if (!found)
-            return cliUsageError(err, self, QStringLiteral("--label: %1 is not one of the files").arg(file));
+            return cliUsageError(err, self,
+                                 l.contains(QLatin1Char('='))
+                                     ? QStringLiteral("--label: %1 names none of the files").arg(l)
+                                     : QStringLiteral("--label takes FILE=TEXT"));
     }
 
     for (Logger &logger : loggers) {

@@ -289,7 +289,9 @@ Result analyze(const QVector<Logger> &loggers, const Options &options)
         f.file = l.file;
         f.fileCelsius = l.celsius;
         f.first = first;
-        f.intervalSeconds = medianInterval(p, count);
+        // The logger's own sampling interval: from all its records, so that a
+        // short period does not leave it unknown.
+        f.intervalSeconds = medianInterval(records.constData(), records.size());
         f.stats = computeRecordStats(p, count, r.celsius, options.limits, options.mktKelvin);
         for (int k = 0; k < kQuantities; ++k)
             if (options.limits.bounds[size_t(k)].isSet())

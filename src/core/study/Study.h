@@ -55,7 +55,7 @@ struct LoggerFigures {
     QString label, file;
     bool fileCelsius = true;
     qsizetype first = 0;        // the logger's records in the period: [first, first + stats.records)
-    qint64 intervalSeconds = 0; // median step between its records; 0 when unknown
+    qint64 intervalSeconds = 0; // median step between the file's records; 0 when unknown
     RowStats stats;             // exactly what `stats` gives for the same records, in the study's unit
     std::array<QuantityExcursions, kQuantities> excursions; // for the limited quantities
 };
