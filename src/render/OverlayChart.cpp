@@ -218,8 +218,10 @@ OverlayGeometry paintOverlayChart(QPainter &painter, const QRectF &area, const O
         const QDateTime at = wallDateTime(t);
         painter.setPen(Qt::black);
         const QString text = at.toString(QStringLiteral("dd/MM HH:mm"));
-        painter.drawText(QRectF(x - 60 * pt, g.plot.bottom() + 2 * pt, 120 * pt, lineH),
-                         Qt::AlignHCenter | Qt::AlignTop, text);
+        // Centred under its line, but kept clear of the value labels on the left.
+        const double w = fm.horizontalAdvance(text) + 2;
+        const double left = std::clamp(x - w / 2, g.plot.left(), area.right() - w);
+        painter.drawText(QRectF(left, g.plot.bottom() + 2 * pt, w, lineH), Qt::AlignLeft | Qt::AlignTop, text);
     }
     painter.setPen(QPen(Qt::black, std::max(1.0, 0.8 * pt)));
     painter.setBrush(Qt::NoBrush);
