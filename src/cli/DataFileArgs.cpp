@@ -24,10 +24,11 @@ int readDataFileArg(const CliCommand &command, const QString &path, DataFileCont
     return cliexit::Failure;
 }
 
-int readDataRecordsArg(const CliCommand &command, const QString &path, DataRecordFile &file, QTextStream &err)
+int readDataRecordsArg(const CliCommand &command, const QString &path, DataRecordFile &file, QTextStream &err,
+                       RecordTexts texts)
 {
     QString error;
-    if (readDataRecords(path, file, &error))
+    if (readDataRecords(path, file, &error, texts))
         return -1;
     err << "termohigrometro-cli " << command.name << ": " << error << "\n";
     return cliexit::Failure;

@@ -2,6 +2,7 @@
 #include "cli/DataFileArgs.h"
 
 #include "core/files/DataFile.h"
+#include "core/files/DataRecords.h"
 #include "core/files/Report.h"
 #include "core/files/TextFile.h"
 #include "core/report/FullReport.h"
@@ -101,17 +102,20 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
     if (const int code = parseStatsOptions(parser, statsOpts, self, err, input.limits, input.mktKelvin); code >= 0)
         return code;
 
-    DataFileContents file;
-    if (const int code = readDataFileArg(self, pos[0], file, err); code >= 0)
-        return code;
     QString error;
     if (full) {
+        // Numbers for the figures and the chart, and each record's line for
+        // the readings: a fraction of what seven strings a record would hold.
+        DataRecordFile file;
+        if (const int code = readDataRecordsArg(self, pos[0], file, err, RecordTexts::Lines); code >= 0)
+            return code;
         input.name = file.name;
         input.sector = file.sector;
         input.company = file.company;
         input.source = QFileInfo(pos[0]).fileName();
         input.celsius = file.celsius;
-        input.rows = file.records;
+        input.records = std::move(file.records);
+        input.lines = std::move(file.lines);
         input.madeAt = QDateTime::currentDateTime();
         int pages = 0;
         const auto bytes = encodeFullReport(input.source, input, &pages, &error);
@@ -123,10 +127,13 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
             err << "termohigrometro-cli report: " << error << "\n";
             return cliexit::Failure;
         }
-        out << target << ": " << file.records.size() << " records, " << pages << (pages == 1 ? " page" : " pages")
+        out << target << ": " << input.lines.size() << " records, " << pages << (pages == 1 ? " page" : " pages")
             << ", " << (file.celsius ? "°C" : "°F") << "\n";
         return cliexit::Ok;
     }
+    DataFileContents file;
+    if (const int code = readDataFileArg(self, pos[0], file, err); code >= 0)
+        return code;
     // The rows as the file list holds them: the headings of the file's unit,
     // then every record.
     QVector<QString> rows;

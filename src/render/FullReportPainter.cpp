@@ -74,10 +74,21 @@ QImage chartImage(const Input &in, const QRectF &placeMm)
     picture.dpi = kChartDpi;
     picture.celsius = in.celsius;
     picture.size = QSize(qRound(placeMm.width() * pxPerMm), qRound(placeMm.height() * pxPerMm) + cutTop + cut);
-    const int count = int(in.rows.size());
+    const int count = int(rowCount(in));
     picture.range = {1, count, count};
+    // The cells of one row are asked for one after another: split it once.
+    int cached = -1;
+    QStringList fields;
     const QVector<PlotRecord> records = readPlotRecords(
-        count + 1, [&](int row, int column) { return in.rows[row - 1].value(column); }, 1, count);
+        count + 1,
+        [&](int row, int column) {
+            if (row != cached) {
+                fields = rowAt(in, row - 1);
+                cached = row;
+            }
+            return fields.value(column);
+        },
+        1, count);
     const QImage image = renderFileChart(picture, records);
     return image.copy(0, cutTop, image.width(), image.height() - cutTop - cut);
 }

@@ -65,7 +65,7 @@ template <typename FieldOf> DataRecord recordFrom(FieldOf field)
 
 class LineParser {
 public:
-    explicit LineParser(DataRecordFile &out) : out_(out) {}
+    LineParser(DataRecordFile &out, RecordTexts texts) : out_(out), lines_(texts == RecordTexts::Lines) {}
 
     void line(QByteArrayView line)
     {
@@ -82,6 +82,8 @@ public:
             out_.celsius = decodeDataText(line.toByteArray()).contains(QStringLiteral("°C"));
             return;
         }
+        if (lines_)
+            out_.lines.append(decodeDataText(line.toByteArray()));
         const auto fields = splitFields(line);
         std::array<FieldText, 3> texts; // date, time and one value at a time
         out_.records.append(recordFrom([&](int column) {
@@ -92,6 +94,7 @@ public:
 
 private:
     DataRecordFile &out_;
+    bool lines_ = false;
     int lineNo_ = 0;
 };
 
@@ -155,15 +158,15 @@ qint64 wallSecondsOf(const QDateTime &t)
     return QDate(1970, 1, 1).daysTo(t.date()) * 86400 + t.time().msecsSinceStartOfDay() / 1000;
 }
 
-DataRecordFile parseDataRecords(QByteArrayView bytes)
+DataRecordFile parseDataRecords(QByteArrayView bytes, RecordTexts texts)
 {
     DataRecordFile out;
-    LineParser parser(out);
+    LineParser parser(out, texts);
     feedLines(bytes, 0, true, parser);
     return out;
 }
 
-bool readDataRecords(const QString &path, DataRecordFile &out, QString *error)
+bool readDataRecords(const QString &path, DataRecordFile &out, QString *error, RecordTexts texts)
 {
     QFile f(path);
     const auto fail = [&] {
@@ -175,9 +178,12 @@ bool readDataRecords(const QString &path, DataRecordFile &out, QString *error)
         return fail();
     out = DataRecordFile{};
     // About 47 bytes a record: reserving from the size saves the copies of a growing vector.
-    if (f.size() > 0)
+    if (f.size() > 0) {
         out.records.reserve(qsizetype(f.size() / 40 + 16));
-    LineParser parser(out);
+        if (texts == RecordTexts::Lines)
+            out.lines.reserve(out.records.capacity());
+    }
+    LineParser parser(out, texts);
     QByteArray buffer;
     for (;;) {
         const QByteArray block = f.read(kBlockBytes);

@@ -42,11 +42,16 @@ struct DataRecordFile {
     bool hasUnit = false; // false: fewer than four lines
     bool celsius = false; // heading line contains "°C"
     QVector<DataRecord> records;
+    // With RecordTexts::Lines, each record's line as text (TAB-separated
+    // fields, splitRecordLine gives them), for a report that prints them.
+    QVector<QString> lines;
 };
+
+enum class RecordTexts { None, Lines };
 
 // The same records as parseDataFile/readDataFile, read straight into
 // numbers: every line after the heading is one record. The file is read in
 // blocks, so neither its bytes nor its text are held whole.
-DataRecordFile parseDataRecords(QByteArrayView bytes);
+DataRecordFile parseDataRecords(QByteArrayView bytes, RecordTexts texts = RecordTexts::None);
 // False with "path: reason" in *error when the file cannot be read.
-bool readDataRecords(const QString &path, DataRecordFile &out, QString *error);
+bool readDataRecords(const QString &path, DataRecordFile &out, QString *error, RecordTexts texts = RecordTexts::None);

@@ -158,9 +158,12 @@ void readings(PageFlow &p, const Input &in, Document &doc)
     const auto cellText = [](const QString &t) {
         return t.size() > kMaxCellChars ? t.left(kMaxCellChars - 1) + QStringLiteral("…") : t;
     };
-    for (const QStringList &r : in.rows)
+    const qsizetype count = rowCount(in);
+    for (qsizetype i = 0; i < count; ++i) {
+        const QStringList r = rowAt(in, i);
         for (int c = 0; c < kDataFields; ++c)
             widths[c] = std::max(widths[c], int(std::min<qsizetype>(r.value(c).size(), kMaxCellChars)));
+    }
     int blockChars = kFieldGap * (kDataFields - 1);
     for (int w : widths)
         blockChars += w;
@@ -199,13 +202,13 @@ void readings(PageFlow &p, const Input &in, Document &doc)
     const QString headLine = lineOf(headings);
     p.need(h * 8 + lineHeight(kSection) + 10);
     p.section(QStringLiteral("Leituras"));
-    if (in.rows.isEmpty()) {
+    if (count == 0) {
         p.text(p.left(), p.width(), lineHeight(kValue), QStringLiteral("Nenhum registro."), kValue);
         p.y += lineHeight(kValue);
         return;
     }
     qsizetype next = 0;
-    while (next < in.rows.size()) {
+    while (next < count) {
         int perBlock = int(std::floor((p.room() - h - 1) / h));
         if (perBlock < 3) {
             p.newPage();
@@ -213,13 +216,13 @@ void readings(PageFlow &p, const Input &in, Document &doc)
         }
         Page &page = p.page();
         const double top = p.y;
-        for (int b = 0; b < blocks && next < in.rows.size(); ++b) {
+        for (int b = 0; b < blocks && next < count; ++b) {
             const double x = p.left() + b * (blockW + kBlockGap * charW);
             page.texts.append(Text{QRectF(x, top, blockW, h), headLine, monoBold});
             page.rules.append(Rule{QLineF(x, top + h + 0.3, x + blockW, top + h + 0.3), 0.2});
             double yy = top + h + 1;
-            for (int k = 0; k < perBlock && next < in.rows.size(); ++k, ++next) {
-                page.texts.append(Text{QRectF(x, yy, blockW, h), lineOf(in.rows[next]), mono});
+            for (int k = 0; k < perBlock && next < count; ++k, ++next) {
+                page.texts.append(Text{QRectF(x, yy, blockW, h), lineOf(rowAt(in, next)), mono});
                 yy += h;
                 ++doc.printedRecords;
             }
@@ -230,6 +233,16 @@ void readings(PageFlow &p, const Input &in, Document &doc)
     doc.pages.removeLast();
 }
 } // namespace
+
+qsizetype rowCount(const Input &input)
+{
+    return input.rows.isEmpty() ? input.lines.size() : input.rows.size();
+}
+
+QStringList rowAt(const Input &input, qsizetype index)
+{
+    return input.rows.isEmpty() ? splitRecordLine(input.lines[index]) : input.rows[index];
+}
 
 QString title()
 {
@@ -248,7 +261,9 @@ Document layout(const Input &input, QSizeF paperMm, const Measure &measure)
 {
     Document doc;
     doc.paper = paperMm;
-    doc.stats = computeRowStats(input.rows, input.celsius, input.limits, input.mktKelvin);
+    doc.stats = input.rows.isEmpty() && !input.lines.isEmpty()
+                    ? computeRecordStats(input.records, input.celsius, input.limits, input.mktKelvin)
+                    : computeRowStats(input.rows, input.celsius, input.limits, input.mktKelvin);
     PageFlow p(doc.pages, doc.paper, measure);
     headerBlock(p, input, doc.stats);
     statsTable(p, input, doc.stats);
