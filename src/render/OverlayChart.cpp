@@ -299,8 +299,9 @@ OverlayGeometry paintOverlayChart(QPainter &painter, const QRectF &area, const O
         painter.drawLine(QPointF(x, y + entryH / 2), QPointF(x + swatch, y + entryH / 2));
         painter.setPen(Qt::black);
         const double w = maxColumnW - swatch - 8 * pt;
-        painter.drawText(QRectF(x + swatch + 4 * pt, y, w, entryH), Qt::AlignLeft | Qt::AlignVCenter,
-                         fm.elidedText(chart.series[i].label, Qt::ElideRight, w));
+        const QString label = fm.elidedText(chart.series[i].label, Qt::ElideRight, w);
+        painter.drawText(QRectF(x + swatch + 4 * pt, y, w, entryH), Qt::AlignLeft | Qt::AlignVCenter, label);
+        g.legend.append(QRectF(x, y + (entryH - lineH) / 2, swatch + 4 * pt + fm.horizontalAdvance(label), lineH));
     }
     painter.restore();
     return g;

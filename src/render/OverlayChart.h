@@ -32,6 +32,7 @@ struct OverlayGeometry {
     QRectF plot;
     double low = 0, high = 1; // the value scale, bottom to top
     qint64 from = 0, to = 1;  // the time scale, left to right
+    QVector<QRectF> legend;   // each logger's legend entry: its line and its label
     QPointF at(qint64 seconds, double value) const;
 };
 

@@ -105,11 +105,22 @@ private slots:
             chart.series.append(constant(QStringLiteral("Posição %1 - prateleira alta junto à porta").arg(i + 1), i));
         chart.from = kFrom;
         chart.to = kFrom + 3600;
-        const QImage image = renderOverlayCharts({chart});
-        QVERIFY(image.width() >= 1600);
-        QImage blank(image.size(), image.format());
-        blank.fill(Qt::white);
-        QVERIFY(image != blank);
+        for (const QSize size : {QSize(1800, 900), QSize(1200, 450)}) {
+            QImage image(size, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            const QRectF area(10, 10, size.width() - 20, size.height() - 20);
+            const OverlayGeometry g = paintOverlayChart(painter, area, chart, size.width() / 900.0);
+            painter.end();
+            QCOMPARE(g.legend.size(), 30);
+            for (int i = 0; i < 30; ++i) {
+                QVERIFY2(area.contains(g.legend[i]), qPrintable(QString::number(i)));
+                QVERIFY(!g.legend[i].intersects(g.plot));
+                for (int j = i + 1; j < 30; ++j)
+                    QVERIFY2(!g.legend[i].intersects(g.legend[j]), qPrintable(QStringLiteral("%1 %2").arg(i).arg(j)));
+            }
+        }
+        QVERIFY(renderOverlayCharts({chart}).width() >= 1600);
     }
 };
 
