@@ -252,7 +252,7 @@ private slots:
                                                  "F\n"
                                                  "\n"
                                                  "7\t31/06/2026\t08:00:00\t1e3\t+2.50\n"
-                                                 "x\t01/07/2026\t24:00:00\t.5\t5.\t1,5\t\xe9\t9\t9\n"
+                                                 "x\t01/07/2026\t24:00:00\t.5\t5.\t1,5\t\xe9\x80\t9\t9\n"
                                                  "9\t01/07/2026\t23:59:59\t12345678901234567890.5\t-0\t7");
         QTest::newRow("heading only") << QByteArray("*\r\n*\r\n*\r\nheading");
         QTest::newRow("empty") << QByteArray();
@@ -262,15 +262,19 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         const DataFileContents rows = parseDataFile(bytes);
-        const DataRecordFile numbers = parseDataRecords(bytes);
+        const DataRecordFile numbers = parseDataRecords(bytes, RecordTexts::Lines);
         QCOMPARE(numbers.name, rows.name);
         QCOMPARE(numbers.sector, rows.sector);
         QCOMPARE(numbers.celsius, rows.celsius);
         QCOMPARE(numbers.hasUnit, rows.hasUnit);
         const QVector<DataRecord> expected = dataRecordsOf(rows.records);
         QCOMPARE(numbers.records.size(), expected.size());
-        for (qsizetype i = 0; i < expected.size(); ++i)
+        QCOMPARE(numbers.lines.size(), expected.size());
+        for (qsizetype i = 0; i < expected.size(); ++i) {
             QVERIFY2(sameRecord(numbers.records[i], expected[i]), qPrintable(QString::number(i)));
+            // The texts a report or a CSV prints are those of the row reader.
+            QCOMPARE(splitRecordLine(numbers.lines[i]), rows.records[i]);
+        }
     }
 
     void recordsAcrossReadingBlocks()
