@@ -131,16 +131,20 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
             << ", " << (file.celsius ? "°C" : "°F") << "\n";
         return cliexit::Ok;
     }
-    DataFileContents file;
-    if (const int code = readDataFileArg(self, pos[0], file, err); code >= 0)
+    DataRecordFile file;
+    if (const int code = readDataRecordsArg(self, pos[0], file, err, RecordTexts::Lines); code >= 0)
         return code;
+    file.records = {};
+    const qsizetype records = file.lines.size();
     // The rows as the file list holds them: the headings of the file's unit,
-    // then every record.
+    // then every record with its seven fields; each file line is let go once
+    // its row is made.
     QVector<QString> rows;
-    rows.reserve(file.records.size() + 1);
+    rows.reserve(records + 1);
     rows.append(dataFileHeadings(file.celsius).join(QLatin1Char('\t')));
-    for (const QStringList &record : file.records)
-        rows.append(record.join(QLatin1Char('\t')));
+    for (QString &line : file.lines)
+        rows.append(splitRecordLine(std::exchange(line, QString())).join(QLatin1Char('\t')));
+    file.lines = {};
     const QStringList lines = gridReportLines(file.name, file.sector, file.company, rows);
 
     int pages = 0;
@@ -154,7 +158,7 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
         err << "termohigrometro-cli report: " << error << "\n";
         return cliexit::Failure;
     }
-    out << target << ": " << file.records.size() << " records, " << lines.size() << " lines";
+    out << target << ": " << records << " records, " << lines.size() << " lines";
     if (pages > 0)
         out << ", " << pages << (pages == 1 ? " page" : " pages");
     out << ", " << (file.celsius ? "°C" : "°F") << "\n";
