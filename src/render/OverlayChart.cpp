@@ -234,17 +234,20 @@ OverlayGeometry paintOverlayChart(QPainter &painter, const QRectF &area, const O
     painter.setClipping(false);
     for (int si = 0; si < entries; ++si) {
         const study::Series &s = chart.series[si];
-        painter.setPen(QPen(overlayColor(si), std::max(1.5, 1.4 * pt), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setPen(QPen(overlayColor(si), std::max(1.5, 1.4 * pt), Qt::SolidLine, Qt::RoundCap, Qt::BevelJoin));
         QPolygonF line;
         qsizetype nextBreak = 0;
         int bucket = -1;
-        qsizetype lo = -1, hi = -1, last = -1;
+        qsizetype lo = -1, hi = -1, last = -1, placed = -1; // placed: the record of the line's last point
         const auto flush = [&] {
             if (bucket < 0)
                 return;
             const qsizetype a = std::min(lo, hi), b = std::max(lo, hi);
             for (qsizetype k : {a, b, last})
-                line << g.at(s.seconds[k], s.values[k]);
+                if (k != placed) {
+                    line << g.at(s.seconds[k], s.values[k]);
+                    placed = k;
+                }
             bucket = -1;
         };
         const auto draw = [&] {
@@ -268,7 +271,7 @@ OverlayGeometry paintOverlayChart(QPainter &painter, const QRectF &area, const O
                 flush();
                 bucket = b;
                 line << g.at(s.seconds[i], s.values[i]);
-                lo = hi = last = i;
+                lo = hi = last = placed = i;
                 continue;
             }
             if (s.values[i] < s.values[lo])
