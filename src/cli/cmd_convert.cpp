@@ -57,10 +57,12 @@ int runInflux(const CliCommand &self, const QCommandLineParser &parser, const QS
         options.zone = zone;
     }
 
-    DataFileContents file;
-    if (const int code = readDataFileArg(self, input, file, err); code >= 0)
+    DataRecordFile file;
+    if (const int code = readDataRecordsArg(self, input, file, err, RecordTexts::Lines); code >= 0)
         return code;
-    const LineProtocolOutput lp = lineProtocolText(file, options);
+    file.records = {};
+    const LineProtocolOutput lp = lineProtocolText(
+        file.lines.size(), [&file](qsizetype i) { return splitRecordLine(file.lines[i]); }, file.celsius, options);
     if (!writeOutput(target, lp.text, err))
         return cliexit::Failure;
     if (lp.noField)
