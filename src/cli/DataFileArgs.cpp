@@ -1,6 +1,7 @@
 #include "cli/DataFileArgs.h"
 
 #include "core/files/DataFile.h"
+#include "core/files/DataRecords.h"
 #include "core/stats/Stats.h"
 
 #include <cmath>
@@ -18,6 +19,16 @@ int readDataFileArg(const CliCommand &command, const QString &path, DataFileCont
 {
     QString error;
     if (readDataFile(path, file, &error))
+        return -1;
+    err << "termohigrometro-cli " << command.name << ": " << error << "\n";
+    return cliexit::Failure;
+}
+
+int readDataRecordsArg(const CliCommand &command, const QString &path, DataRecordFile &file, QTextStream &err,
+                       RecordTexts texts)
+{
+    QString error;
+    if (readDataRecords(path, file, &error, texts))
         return -1;
     err << "termohigrometro-cli " << command.name << ": " << error << "\n";
     return cliexit::Failure;

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "cli/Cli.h"
+#include "core/files/DataRecords.h"
 #include "core/stats/Limits.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
 struct DataFileContents;
+struct DataRecordFile;
 
 // The one data file a command works on: -1 when `positional` holds exactly
 // one argument, else cliexit::Usage with the usage message on err.
@@ -14,6 +16,9 @@ int oneDataFileArg(const QStringList &positional, const CliCommand &command, QTe
 // Reads the data file at `path`: -1 on success, else cliexit::Failure with
 // the path and the reason on err.
 int readDataFileArg(const CliCommand &command, const QString &path, DataFileContents &file, QTextStream &err);
+// The same for a file read into numbers, for the commands that need no texts of it.
+int readDataRecordsArg(const CliCommand &command, const QString &path, DataRecordFile &file, QTextStream &err,
+                       RecordTexts texts = RecordTexts::None);
 
 // --from N and --to M of the commands that work on a range of a data file's
 // records, so that they all read and check a range the same way.

@@ -3,6 +3,7 @@
 
 #include "core/files/CsvFile.h"
 #include "core/files/DataFile.h"
+#include "core/files/DataRecords.h"
 #include "core/files/LineProtocol.h"
 #include "core/files/TextFile.h"
 
@@ -56,10 +57,12 @@ int runInflux(const CliCommand &self, const QCommandLineParser &parser, const QS
         options.zone = zone;
     }
 
-    DataFileContents file;
-    if (const int code = readDataFileArg(self, input, file, err); code >= 0)
+    DataRecordFile file;
+    if (const int code = readDataRecordsArg(self, input, file, err, RecordTexts::Lines); code >= 0)
         return code;
-    const LineProtocolOutput lp = lineProtocolText(file, options);
+    file.records = {};
+    const LineProtocolOutput lp = lineProtocolText(
+        file.lines.size(), [&file](qsizetype i) { return splitRecordLine(file.lines[i]); }, file.celsius, options);
     if (!writeOutput(target, lp.text, err))
         return cliexit::Failure;
     if (lp.noField)
@@ -117,19 +120,23 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
         else
             return cliUsageError(err, self, QStringLiteral("--sep takes one character (or \"tab\")"));
     }
-    DataFileContents file;
-    if (const int code = readDataFileArg(self, pos[0], file, err); code >= 0)
+    // One line of text a record, split as it is written: the CSV cells are
+    // the file's own texts.
+    DataRecordFile file;
+    if (const int code = readDataRecordsArg(self, pos[0], file, err, RecordTexts::Lines); code >= 0)
         return code;
+    file.records = {};
     CsvStyle style;
     style.separator = separator;
     style.decimalComma = parser.isSet(comma);
     style.bom = parser.isSet(bom);
-    const QByteArray bytes = csvBytes(file.records, file.celsius, style);
+    const QByteArray bytes = csvBytes(
+        file.lines.size(), [&file](qsizetype i) { return splitRecordLine(file.lines[i]); }, file.celsius, style);
     const QString target = parser.value(output);
     if (!writeOutput(target, bytes, err))
         return cliexit::Failure;
     if (target != QLatin1String("-"))
-        out << file.records.size() << " records written to " << target << "\n";
+        out << file.lines.size() << " records written to " << target << "\n";
     return cliexit::Ok;
 }
 

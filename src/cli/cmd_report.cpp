@@ -2,6 +2,7 @@
 #include "cli/DataFileArgs.h"
 
 #include "core/files/DataFile.h"
+#include "core/files/DataRecords.h"
 #include "core/files/Report.h"
 #include "core/files/TextFile.h"
 #include "core/report/FullReport.h"
@@ -101,17 +102,20 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
     if (const int code = parseStatsOptions(parser, statsOpts, self, err, input.limits, input.mktKelvin); code >= 0)
         return code;
 
-    DataFileContents file;
-    if (const int code = readDataFileArg(self, pos[0], file, err); code >= 0)
-        return code;
     QString error;
     if (full) {
+        // Numbers for the figures and the chart, and each record's line for
+        // the readings: a fraction of what seven strings a record would hold.
+        DataRecordFile file;
+        if (const int code = readDataRecordsArg(self, pos[0], file, err, RecordTexts::Lines); code >= 0)
+            return code;
         input.name = file.name;
         input.sector = file.sector;
         input.company = file.company;
         input.source = QFileInfo(pos[0]).fileName();
         input.celsius = file.celsius;
-        input.rows = file.records;
+        input.records = std::move(file.records);
+        input.lines = std::move(file.lines);
         input.madeAt = QDateTime::currentDateTime();
         int pages = 0;
         const auto bytes = encodeFullReport(input.source, input, &pages, &error);
@@ -123,17 +127,24 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
             err << "termohigrometro-cli report: " << error << "\n";
             return cliexit::Failure;
         }
-        out << target << ": " << file.records.size() << " records, " << pages << (pages == 1 ? " page" : " pages")
+        out << target << ": " << input.lines.size() << " records, " << pages << (pages == 1 ? " page" : " pages")
             << ", " << (file.celsius ? "°C" : "°F") << "\n";
         return cliexit::Ok;
     }
+    DataRecordFile file;
+    if (const int code = readDataRecordsArg(self, pos[0], file, err, RecordTexts::Lines); code >= 0)
+        return code;
+    file.records = {};
+    const qsizetype records = file.lines.size();
     // The rows as the file list holds them: the headings of the file's unit,
-    // then every record.
+    // then every record with its seven fields; each file line is let go once
+    // its row is made.
     QVector<QString> rows;
-    rows.reserve(file.records.size() + 1);
+    rows.reserve(records + 1);
     rows.append(dataFileHeadings(file.celsius).join(QLatin1Char('\t')));
-    for (const QStringList &record : file.records)
-        rows.append(record.join(QLatin1Char('\t')));
+    for (QString &line : file.lines)
+        rows.append(splitRecordLine(std::exchange(line, QString())).join(QLatin1Char('\t')));
+    file.lines = {};
     const QStringList lines = gridReportLines(file.name, file.sector, file.company, rows);
 
     int pages = 0;
@@ -147,7 +158,7 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
         err << "termohigrometro-cli report: " << error << "\n";
         return cliexit::Failure;
     }
-    out << target << ": " << file.records.size() << " records, " << lines.size() << " lines";
+    out << target << ": " << records << " records, " << lines.size() << " lines";
     if (pages > 0)
         out << ", " << pages << (pages == 1 ? " page" : " pages");
     out << ", " << (file.celsius ? "°C" : "°F") << "\n";

@@ -1,7 +1,8 @@
 #include "cli/Cli.h"
 #include "cli/DataFileArgs.h"
 
-#include "core/files/DataFile.h"
+#include "cli/StatsJson.h"
+#include "core/files/DataRecords.h"
 #include "core/stats/Limits.h"
 #include "core/stats/Stats.h"
 
@@ -11,40 +12,6 @@
 #include <QJsonObject>
 
 namespace {
-// Local wall-clock time as the file holds it, without a zone offset.
-QString isoLocal(const QDateTime &t)
-{
-    if (!t.isValid())
-        return {};
-    return t.date().toString(Qt::ISODate) + QLatin1Char('T') + t.time().toString(QStringLiteral("HH:mm:ss"));
-}
-
-QJsonValue isoOrNull(const QDateTime &t)
-{
-    return t.isValid() ? QJsonValue(isoLocal(t)) : QJsonValue(QJsonValue::Null);
-}
-
-QJsonValue quantityJson(const std::optional<QuantityStats> &s)
-{
-    if (!s)
-        return QJsonValue(QJsonValue::Null);
-    QJsonObject o{{QStringLiteral("valid"), s->valid},
-                  {QStringLiteral("invalid"), s->invalid},
-                  {QStringLiteral("min"), s->min},
-                  {QStringLiteral("min_at"), isoOrNull(s->minAt)},
-                  {QStringLiteral("max"), s->max},
-                  {QStringLiteral("max_at"), isoOrNull(s->maxAt)},
-                  {QStringLiteral("mean"), s->mean},
-                  {QStringLiteral("stdev"), s->stdev ? QJsonValue(*s->stdev) : QJsonValue(QJsonValue::Null)}};
-    if (s->limited) {
-        o.insert(QStringLiteral("below"), s->below);
-        o.insert(QStringLiteral("above"), s->above);
-        o.insert(QStringLiteral("within_percent"), s->withinPercent);
-        o.insert(QStringLiteral("outside_seconds"), s->outsideSeconds);
-    }
-    return o;
-}
-
 QString duration(qint64 seconds)
 {
     return QStringLiteral("%1:%2:%3")
@@ -149,23 +116,17 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
     if (const int code = parseStatsOptions(parser, statsOpts, self, err, limits, mktKelvin); code >= 0)
         return code;
 
-    DataFileContents file;
-    if (const int code = readDataFileArg(self, pos[0], file, err); code >= 0)
+    DataRecordFile file;
+    if (const int code = readDataRecordsArg(self, pos[0], file, err); code >= 0)
         return code;
     const int count = int(file.records.size());
     if (const int code = fitRecordRange(range, count, self, err); code >= 0)
         return code;
-    const QVector<QStringList> rows = file.records.mid(range.from - 1, range.to - range.from + 1);
-    const RowStats s = computeRowStats(rows, file.celsius, limits, mktKelvin);
+    const RowStats s = computeRecordStats(file.records.constData() + (range.from - 1), range.to - range.from + 1,
+                                          file.celsius, limits, mktKelvin);
 
     if (parser.isSet(jsonOpt)) {
-        QJsonObject o{{QStringLiteral("unit"), file.celsius ? QStringLiteral("C") : QStringLiteral("F")},
-                      {QStringLiteral("records"), s.records},
-                      {QStringLiteral("first"), isoOrNull(s.first)},
-                      {QStringLiteral("last"), isoOrNull(s.last)},
-                      {QStringLiteral("mkt"), s.mkt ? QJsonValue(*s.mkt) : QJsonValue(QJsonValue::Null)}};
-        for (int k = 0; k < kQuantities; ++k)
-            o.insert(quantityKey(Quantity(k)), quantityJson(s[Quantity(k)]));
+        const QJsonObject o = rowStatsJson(s);
         out << QJsonDocument(o).toJson(QJsonDocument::Compact) << "\n";
     } else {
         printTable(out, pos[0], s, limits, range.from, range.to, mktKelvin);

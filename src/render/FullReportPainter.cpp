@@ -74,16 +74,45 @@ QImage chartImage(const Input &in, const QRectF &placeMm)
     picture.dpi = kChartDpi;
     picture.celsius = in.celsius;
     picture.size = QSize(qRound(placeMm.width() * pxPerMm), qRound(placeMm.height() * pxPerMm) + cutTop + cut);
-    const int count = int(in.rows.size());
+    const int count = int(rowCount(in));
     picture.range = {1, count, count};
+    // The cells of one row are asked for one after another: split it once.
+    int cached = -1;
+    QStringList fields;
     const QVector<PlotRecord> records = readPlotRecords(
-        count + 1, [&](int row, int column) { return in.rows[row - 1].value(column); }, 1, count);
+        count + 1,
+        [&](int row, int column) {
+            if (row != cached) {
+                fields = rowAt(in, row - 1);
+                cached = row;
+            }
+            return fields.value(column);
+        },
+        1, count);
     const QImage image = renderFileChart(picture, records);
     return image.copy(0, cutTop, image.width(), image.height() - cutTop - cut);
 }
 } // namespace
 
 FullReportOutcome paintFullReport(QPagedPaintDevice &device, const Input &input)
+{
+    int printed = 0;
+    FullReportOutcome outcome = paintReportPages(
+        device,
+        [&](QSizeF paper, const Measure &measure) {
+            Document doc = layout(input, paper, measure);
+            printed = doc.printedRecords;
+            return doc.pages;
+        },
+        [&](QPainter &painter, const Page &page, const QRectF &place) {
+            painter.drawImage(place, chartImage(input, page.chart));
+        });
+    outcome.printedRecords = printed;
+    return outcome;
+}
+
+FullReportOutcome paintReportPages(QPagedPaintDevice &device, const ReportLayout &layoutPages,
+                                   const ReportChart &paintChart)
 {
     FullReportOutcome outcome;
     const QPageLayout pageLayout = device.pageLayout();
@@ -97,7 +126,7 @@ FullReportOutcome paintFullReport(QPagedPaintDevice &device, const Input &input)
     const Measure measure = [&](const QString &text, const TextStyle &s) {
         return toMm(fonts.metrics(s).horizontalAdvance(text));
     };
-    const Document doc = layout(input, paper, measure);
+    const QVector<Page> pages = layoutPages(paper, measure);
 
     const auto px = [&](const QPointF &mm) {
         return QPointF((mm.x() - origin.x()) * dpiX / 25.4, (mm.y() - origin.y()) * dpiY / 25.4);
@@ -110,8 +139,8 @@ FullReportOutcome paintFullReport(QPagedPaintDevice &device, const Input &input)
         return outcome;
     }
     painter.setRenderHint(QPainter::Antialiasing, true);
-    for (qsizetype i = 0; i < doc.pages.size(); ++i) {
-        const Page &page = doc.pages[i];
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        const Page &page = pages[i];
         if (i > 0 && !device.newPage()) {
             outcome.error = QStringLiteral("cannot start page %1").arg(i + 1);
             painter.end();
@@ -125,7 +154,7 @@ FullReportOutcome paintFullReport(QPagedPaintDevice &device, const Input &input)
             painter.drawLine(QLineF(px(r.line.p1()), px(r.line.p2())));
         }
         if (!page.chart.isEmpty())
-            painter.drawImage(rect(page.chart), chartImage(input, page.chart));
+            paintChart(painter, page, rect(page.chart));
         QRgb pen = 0xFFFFFFFF;
         TextStyle current{Face::Sans, -1};
         for (const Text &t : page.texts) {
@@ -162,7 +191,6 @@ FullReportOutcome paintFullReport(QPagedPaintDevice &device, const Input &input)
         return outcome;
     }
     outcome.ok = true;
-    outcome.pages = int(doc.pages.size());
-    outcome.printedRecords = doc.printedRecords;
+    outcome.pages = int(pages.size());
     return outcome;
 }

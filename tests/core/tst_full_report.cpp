@@ -1,5 +1,7 @@
 // The full report's pages on papers large and small: nothing placed over
 // anything else or off the paper, every record printed once, page numbers.
+#include "core/files/DataFile.h"
+#include "core/files/DataRecords.h"
 #include "core/report/FullReport.h"
 
 #include <QTest>
@@ -76,6 +78,35 @@ private slots:
                             QStringLiteral("page %1: \"%2\" over \"%3\"").arg(p + 1).arg(a.text, page.texts[j].text)));
             }
             QCOMPARE(numbers, 1);
+        }
+    }
+
+    // A file read as numbers and lines gives the very pages its rows give.
+    void linesGiveThePagesRowsGive()
+    {
+        fullreport::Input byRows;
+        byRows.rows = rows(900);
+        byRows.rows[3][3] = QStringLiteral("12345678901234567"); // cut with a mark
+        parseLimit(QStringLiteral("temp=-20:-19"), byRows.limits, nullptr);
+        const DataRecordFile file = parseDataRecords(
+            gridDumpBytes({}, {}, {}, QVector<QStringList>{dataFileHeadings(true)} + byRows.rows), RecordTexts::Lines);
+        fullreport::Input byLines = byRows;
+        byLines.rows.clear();
+        byLines.records = file.records;
+        byLines.lines = file.lines;
+        const fullreport::Document a = fullreport::layout(byRows, QSizeF(210, 297), measure);
+        const fullreport::Document b = fullreport::layout(byLines, QSizeF(210, 297), measure);
+        QCOMPARE(b.printedRecords, 900);
+        QCOMPARE(b.pages.size(), a.pages.size());
+        QCOMPARE(b.stats.records, a.stats.records);
+        QCOMPARE(b.stats[Quantity::Temperature]->outsideSeconds, a.stats[Quantity::Temperature]->outsideSeconds);
+        QCOMPARE(b.stats.mkt, a.stats.mkt);
+        for (qsizetype i = 0; i < a.pages.size(); ++i) {
+            QCOMPARE(b.pages[i].texts.size(), a.pages[i].texts.size());
+            for (qsizetype k = 0; k < a.pages[i].texts.size(); ++k) {
+                QCOMPARE(b.pages[i].texts[k].text, a.pages[i].texts[k].text);
+                QCOMPARE(b.pages[i].texts[k].box, a.pages[i].texts[k].box);
+            }
         }
     }
 };

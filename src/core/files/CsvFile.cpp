@@ -44,6 +44,13 @@ CsvStyle CsvStyle::forLocale(const QLocale &locale)
 
 QByteArray csvBytes(const QVector<QStringList> &records, bool celsius, const CsvStyle &style)
 {
+    return csvBytes(
+        records.size(), [&records](qsizetype i) { return records[i]; }, celsius, style);
+}
+
+QByteArray csvBytes(qsizetype count, const std::function<QStringList(qsizetype)> &record, bool celsius,
+                    const CsvStyle &style)
+{
     const QString unit = celsius ? QStringLiteral("°C") : QStringLiteral("°F");
     const QStringList header{QStringLiteral("N°"),
                              QStringLiteral("Data e hora"),
@@ -52,7 +59,7 @@ QByteArray csvBytes(const QVector<QStringList> &records, bool celsius, const Csv
                              QStringLiteral("Úmido (%1)").arg(unit),
                              QStringLiteral("UR (%)")};
     QString csv;
-    csv.reserve(records.size() * 48 + 128);
+    csv.reserve(count * 48 + 128);
     auto line = [&](const QStringList &cells) {
         for (qsizetype i = 0; i < cells.size(); ++i) {
             if (i)
@@ -63,10 +70,12 @@ QByteArray csvBytes(const QVector<QStringList> &records, bool celsius, const Csv
     };
     line(header);
     const auto field = [](const QStringList &r, int i) { return r.value(i); };
-    for (const QStringList &r : records)
+    for (qsizetype i = 0; i < count; ++i) {
+        const QStringList r = record(i);
         line({field(r, 0), dateTimeCell(field(r, 1), field(r, 2)), valueCell(field(r, 3), style.decimalComma),
               valueCell(field(r, 4), style.decimalComma), valueCell(field(r, 5), style.decimalComma),
               valueCell(field(r, 6), style.decimalComma)});
+    }
     QByteArray bytes = style.bom ? QByteArray("\xEF\xBB\xBF") : QByteArray();
     bytes += csv.toUtf8();
     return bytes;

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
+
 // Records of a data file (or the rows of a list, which are the same seven
 // fields) as RFC 4180 CSV in UTF-8 with CR LF line ends: a heading row, then
 // N°, Data e hora (ISO 8601 local time), Temperatura, Orvalho, Úmido (in the
@@ -26,3 +28,7 @@ struct CsvStyle {
 };
 
 QByteArray csvBytes(const QVector<QStringList> &records, bool celsius, const CsvStyle &style);
+// The same of `count` records that `record` gives one at a time (a large
+// file's lines split as they are written).
+QByteArray csvBytes(qsizetype count, const std::function<QStringList(qsizetype)> &record, bool celsius,
+                    const CsvStyle &style);

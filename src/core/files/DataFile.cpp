@@ -145,23 +145,29 @@ DataFileReader::Item DataFileReader::next()
         m_celsius = line.contains(QStringLiteral("°C"));
         return Item::Unit;
     }
+    m_record = splitRecordLine(line);
+    return Item::Record;
+}
+
+QStringList splitRecordLine(QStringView line)
+{
     // Fields after the seventh (the empty one after a grid dump's trailing
     // TAB among them) are dropped; missing ones stay empty.
-    m_record.clear();
-    m_record.reserve(kDataFields);
+    QStringList record;
+    record.reserve(kDataFields);
     qsizetype f = 0;
-    while (m_record.size() < kDataFields) {
+    while (record.size() < kDataFields) {
         const qsizetype tab = line.indexOf(kTab, f);
         if (tab < 0) {
-            m_record.append(line.sliced(f).toString());
+            record.append(line.sliced(f).toString());
             break;
         }
-        m_record.append(line.sliced(f, tab - f).toString());
+        record.append(line.sliced(f, tab - f).toString());
         f = tab + 1;
     }
-    while (m_record.size() < kDataFields)
-        m_record.append(QString());
-    return Item::Record;
+    while (record.size() < kDataFields)
+        record.append(QString());
+    return record;
 }
 
 DataFileContents parseDataFile(const QByteArray &bytes)

@@ -55,6 +55,11 @@ QByteArray gridDumpBytes(const QString &name, const QString &sector, const QStri
 bool writeGridDump(const QString &path, const QString &name, const QString &sector, const QString &company,
                    const QVector<QStringList> &rows, QString *error, const std::function<void(int row)> &progress = {});
 
+// A record line's fields as the reader takes them: exactly kDataFields, those
+// after the seventh (the empty one after a grid dump's trailing TAB among
+// them) dropped, missing ones empty.
+QStringList splitRecordLine(QStringView line);
+
 struct DataFileContents {
     QString name, sector, company;
     bool hasName = false, hasSector = false, hasCompany = false; // false: "*" line or no such line

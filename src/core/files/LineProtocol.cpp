@@ -161,11 +161,19 @@ QString lineProtocolLine(const QString &prefix, const QStringList &record, const
 
 LineProtocolOutput lineProtocolText(const DataFileContents &file, const LineProtocolOptions &options)
 {
+    return lineProtocolText(
+        file.records.size(), [&file](qsizetype i) { return file.records[i]; }, file.celsius, options);
+}
+
+LineProtocolOutput lineProtocolText(qsizetype count, const std::function<QStringList(qsizetype)> &record, bool celsius,
+                                    const LineProtocolOptions &options)
+{
     LineProtocolOutput out;
-    const QString prefix = seriesPrefix(file.celsius, options);
+    const QString prefix = seriesPrefix(celsius, options);
     QString text;
-    text.reserve(file.records.size() * (prefix.size() + 64));
-    for (const QStringList &r : file.records) {
+    text.reserve(count * (prefix.size() + 64));
+    for (qsizetype i = 0; i < count; ++i) {
+        const QStringList r = record(i);
         LineSkip why = LineSkip::None;
         const QString line = lineProtocolLine(prefix, r, options, &why);
         if (why == LineSkip::NoField) {

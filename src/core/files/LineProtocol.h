@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTimeZone>
 
+#include <functional>
 #include <optional>
 
 // InfluxDB line protocol of a data file's records, so that a logger set or an
@@ -52,3 +53,6 @@ struct LineProtocolOutput {
     int badTime = 0; // records whose date or time is not a moment in the zone
 };
 LineProtocolOutput lineProtocolText(const DataFileContents &file, const LineProtocolOptions &options);
+// The same of `count` records that `record` gives one at a time.
+LineProtocolOutput lineProtocolText(qsizetype count, const std::function<QStringList(qsizetype)> &record, bool celsius,
+                                    const LineProtocolOptions &options);

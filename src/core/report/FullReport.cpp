@@ -1,5 +1,7 @@
 #include "core/report/FullReport.h"
 
+#include "core/report/PageFlow.h"
+
 #include "core/files/DataFile.h"
 #include "core/stats/StatsText.h"
 
@@ -11,21 +13,6 @@
 
 namespace fullreport {
 namespace {
-constexpr double kMmPerPoint = 25.4 / 72.0;
-constexpr double kMarginX = 15;
-constexpr double kMarginTop = 12;
-constexpr double kMarginBottom = 12;
-constexpr double kPad = 1.5; // between a table cell's text and its edges
-
-constexpr TextStyle kRunning{Face::Sans, 7.5};
-constexpr TextStyle kTitle{Face::SansBold, 14};
-constexpr TextStyle kSection{Face::SansBold, 10.5};
-constexpr TextStyle kLabel{Face::SansBold, 9};
-constexpr TextStyle kValue{Face::Sans, 9};
-constexpr TextStyle kNote{Face::Sans, 7.5};
-constexpr unsigned kGrey = 0x606060;
-constexpr unsigned kRuleGrey = 0xB0B0B0;
-
 // The readings' font size: the largest that lets two column blocks share
 // the width, within what is still readable.
 constexpr double kMonoMax = 7.5;
@@ -36,97 +23,7 @@ constexpr int kMaxCellChars = 14;   // a longer cell (not a reading) is cut and 
 constexpr double kChartMaxMm = 110; // height of the chart's place
 constexpr double kChartMinMm = 80;  // less than this left on the page: the chart starts the next one
 
-double lineHeight(const TextStyle &s, double factor = 1.45)
-{
-    return s.points * kMmPerPoint * factor;
-}
-
-QString dash()
-{
-    return QStringLiteral("—");
-}
-
-// Lays out page after page: `y` runs down the body of the current page.
-class Pages {
-public:
-    Pages(Document &doc, const Input &input, const Measure &measure)
-        : doc_(doc), input_(input), measure_(measure), width_(doc.paper.width() - 2 * kMarginX)
-    {
-        newPage();
-    }
-
-    double left() const { return kMarginX; }
-    double right() const { return doc_.paper.width() - kMarginX; }
-    double width() const { return width_; }
-    double bottom() const { return doc_.paper.height() - kMarginBottom - lineHeight(kRunning) - 2; }
-    double top() const { return kMarginTop + lineHeight(kRunning) + 3; }
-    double room() const { return bottom() - y; }
-    Page &page() { return doc_.pages.last(); }
-    double measure(const QString &text, const TextStyle &style) const { return measure_(text, style); }
-
-    void newPage()
-    {
-        doc_.pages.append(Page{});
-        y = top();
-    }
-    // A new page unless `height` still fits on this one.
-    void need(double height)
-    {
-        if (room() < height)
-            newPage();
-    }
-
-    void text(double x, double w, double h, const QString &t, const TextStyle &s, Align a = Align::Left,
-              unsigned rgb = 0)
-    {
-        page().texts.append(Text{QRectF(x, y, w, h), t, s, a, rgb});
-    }
-    void rule(double x1, double x2, double yy, double width = 0.2, unsigned rgb = 0)
-    {
-        page().rules.append(Rule{QLineF(x1, yy, x2, yy), width, rgb});
-    }
-    void section(const QString &t)
-    {
-        need(lineHeight(kSection) + 20);
-        y += 2;
-        text(left(), width(), lineHeight(kSection), t, kSection);
-        y += lineHeight(kSection);
-        rule(left(), right(), y, 0.3);
-        y += 1.5;
-    }
-
-    // The running head and foot, once every page is known.
-    void finish()
-    {
-        const int count = int(doc_.pages.size());
-        const QString made = QStringLiteral("Emitido em ") + statstext::dateTime(input_.madeAt);
-        const double h = lineHeight(kRunning);
-        const double footY = doc_.paper.height() - kMarginBottom - h;
-        for (int i = 0; i < count; ++i) {
-            Page &p = doc_.pages[i];
-            // Each half of the line its own: a long file name is cut, never run over the title.
-            p.texts.append(Text{QRectF(left(), kMarginTop, width() / 2, h), title(), kRunning, Align::Left, kGrey});
-            p.texts.append(Text{QRectF(left() + width() / 2, kMarginTop, width() / 2, h), input_.source, kRunning,
-                                Align::Right, kGrey});
-            p.rules.append(Rule{QLineF(left(), kMarginTop + h + 0.8, right(), kMarginTop + h + 0.8), 0.2, kRuleGrey});
-            p.rules.append(Rule{QLineF(left(), footY - 0.8, right(), footY - 0.8), 0.2, kRuleGrey});
-            p.texts.append(Text{QRectF(left(), footY, width() / 2, h), made, kRunning, Align::Left, kGrey});
-            p.texts.append(Text{QRectF(left() + width() / 2, footY, width() / 2, h),
-                                QStringLiteral("Página %1 de %2").arg(i + 1).arg(count), kRunning, Align::Right,
-                                kGrey});
-        }
-    }
-
-    double y = 0;
-
-private:
-    Document &doc_;
-    const Input &input_;
-    const Measure &measure_;
-    double width_;
-};
-
-void headerBlock(Pages &p, const Input &in, const RowStats &s)
+void headerBlock(PageFlow &p, const Input &in, const RowStats &s)
 {
     p.text(p.left(), p.width(), lineHeight(kTitle, 1.6), title(), kTitle);
     p.y += lineHeight(kTitle, 1.6) + 1;
@@ -160,7 +57,7 @@ void headerBlock(Pages &p, const Input &in, const RowStats &s)
     }
 }
 
-void statsTable(Pages &p, const Input &in, const RowStats &s)
+void statsTable(PageFlow &p, const Input &in, const RowStats &s)
 {
     statstext::Table t = statstext::table(s, in.limits);
     // The mean kinetic temperature belongs to the temperature column only.
@@ -228,7 +125,7 @@ void statsTable(Pages &p, const Input &in, const RowStats &s)
     }
 }
 
-void chartPlace(Pages &p, const Input &in)
+void chartPlace(PageFlow &p, const Input &in)
 {
     const double legendH = lineHeight(kNote, 1.8);
     if (p.room() < kChartMinMm + legendH + 20)
@@ -252,7 +149,7 @@ void chartPlace(Pages &p, const Input &in)
 
 // The readings in column blocks of fixed-pitch lines, each field
 // right-aligned in the width its longest text needs.
-void readings(Pages &p, const Input &in, Document &doc)
+void readings(PageFlow &p, const Input &in, Document &doc)
 {
     const QStringList headings = dataFileHeadings(in.celsius);
     std::array<int, kDataFields> widths{};
@@ -261,9 +158,12 @@ void readings(Pages &p, const Input &in, Document &doc)
     const auto cellText = [](const QString &t) {
         return t.size() > kMaxCellChars ? t.left(kMaxCellChars - 1) + QStringLiteral("…") : t;
     };
-    for (const QStringList &r : in.rows)
+    const qsizetype count = rowCount(in);
+    for (qsizetype i = 0; i < count; ++i) {
+        const QStringList r = rowAt(in, i);
         for (int c = 0; c < kDataFields; ++c)
             widths[c] = std::max(widths[c], int(std::min<qsizetype>(r.value(c).size(), kMaxCellChars)));
+    }
     int blockChars = kFieldGap * (kDataFields - 1);
     for (int w : widths)
         blockChars += w;
@@ -302,13 +202,13 @@ void readings(Pages &p, const Input &in, Document &doc)
     const QString headLine = lineOf(headings);
     p.need(h * 8 + lineHeight(kSection) + 10);
     p.section(QStringLiteral("Leituras"));
-    if (in.rows.isEmpty()) {
+    if (count == 0) {
         p.text(p.left(), p.width(), lineHeight(kValue), QStringLiteral("Nenhum registro."), kValue);
         p.y += lineHeight(kValue);
         return;
     }
     qsizetype next = 0;
-    while (next < in.rows.size()) {
+    while (next < count) {
         int perBlock = int(std::floor((p.room() - h - 1) / h));
         if (perBlock < 3) {
             p.newPage();
@@ -316,13 +216,13 @@ void readings(Pages &p, const Input &in, Document &doc)
         }
         Page &page = p.page();
         const double top = p.y;
-        for (int b = 0; b < blocks && next < in.rows.size(); ++b) {
+        for (int b = 0; b < blocks && next < count; ++b) {
             const double x = p.left() + b * (blockW + kBlockGap * charW);
             page.texts.append(Text{QRectF(x, top, blockW, h), headLine, monoBold});
             page.rules.append(Rule{QLineF(x, top + h + 0.3, x + blockW, top + h + 0.3), 0.2});
             double yy = top + h + 1;
-            for (int k = 0; k < perBlock && next < in.rows.size(); ++k, ++next) {
-                page.texts.append(Text{QRectF(x, yy, blockW, h), lineOf(in.rows[next]), mono});
+            for (int k = 0; k < perBlock && next < count; ++k, ++next) {
+                page.texts.append(Text{QRectF(x, yy, blockW, h), lineOf(rowAt(in, next)), mono});
                 yy += h;
                 ++doc.printedRecords;
             }
@@ -333,6 +233,16 @@ void readings(Pages &p, const Input &in, Document &doc)
     doc.pages.removeLast();
 }
 } // namespace
+
+qsizetype rowCount(const Input &input)
+{
+    return input.rows.isEmpty() ? input.lines.size() : input.rows.size();
+}
+
+QStringList rowAt(const Input &input, qsizetype index)
+{
+    return input.rows.isEmpty() ? splitRecordLine(input.lines[index]) : input.rows[index];
+}
 
 QString title()
 {
@@ -351,13 +261,15 @@ Document layout(const Input &input, QSizeF paperMm, const Measure &measure)
 {
     Document doc;
     doc.paper = paperMm;
-    doc.stats = computeRowStats(input.rows, input.celsius, input.limits, input.mktKelvin);
-    Pages p(doc, input, measure);
+    doc.stats = input.rows.isEmpty() && !input.lines.isEmpty()
+                    ? computeRecordStats(input.records, input.celsius, input.limits, input.mktKelvin)
+                    : computeRowStats(input.rows, input.celsius, input.limits, input.mktKelvin);
+    PageFlow p(doc.pages, doc.paper, measure);
     headerBlock(p, input, doc.stats);
     statsTable(p, input, doc.stats);
     chartPlace(p, input);
     readings(p, input, doc);
-    p.finish();
+    p.finish(title(), input.source, input.madeAt);
     return doc;
 }
 

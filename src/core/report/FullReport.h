@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/files/DataRecords.h"
 #include "core/stats/Limits.h"
 #include "core/stats/Stats.h"
 
@@ -54,7 +55,8 @@ struct Page {
     QVector<Fill> fills; // painted first
     QVector<Rule> rules;
     QVector<Text> texts;
-    QRectF chart; // empty: no chart on this page
+    QRectF chart;     // empty: no chart on this page
+    int chartTag = 0; // which chart, for a report with more than one kind
 };
 
 struct Input {
@@ -62,7 +64,12 @@ struct Input {
     QString sourceLabel = QStringLiteral("Arquivo"); // "Arquivo", or "Lista" for a list without a file
     QString source;                                  // the file name or the list's caption
     bool celsius = true;
-    QVector<QStringList> rows;          // record rows as a data file holds them
+    QVector<QStringList> rows; // record rows as a data file holds them
+    // Or, for a data file read with readDataRecords(..., RecordTexts::Lines):
+    // its records as numbers and each record's line, split only as it is
+    // printed, so that a large file fits in memory.
+    QVector<DataRecord> records;
+    QVector<QString> lines;
     std::optional<int> intervalSeconds; // the sampling interval, when known
     Limits limits;
     double mktKelvin = kDefaultMktKelvin;
@@ -83,6 +90,10 @@ struct Document {
 using Measure = std::function<double(const QString &text, const TextStyle &style)>;
 
 QString title();
+
+// The report's rows, from `rows` or else from `lines`.
+qsizetype rowCount(const Input &input);
+QStringList rowAt(const Input &input, qsizetype index);
 
 // The pages of the report on paper of `paperMm` (A4: 210 x 297).
 Document layout(const Input &input, QSizeF paperMm, const Measure &measure);

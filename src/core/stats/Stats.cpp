@@ -1,12 +1,12 @@
 #include "core/stats/Stats.h"
 
-#include "core/files/RecordTime.h"
+#include "core/files/DataRecords.h"
 
 #include <cmath>
 #include <limits>
 
 namespace {
-constexpr qint64 kNoTime = std::numeric_limits<qint64>::min();
+constexpr qint64 kNoTime = kNoWallTime;
 constexpr double kZeroCelsius = 273.15;
 
 // Powers of ten that are exact doubles: a mantissa below 2^53 divided by one
@@ -18,32 +18,6 @@ int digit(QChar c)
 {
     const char16_t u = c.unicode();
     return u >= u'0' && u <= u'9' ? int(u - u'0') : -1;
-}
-
-struct Stamp {
-    qint64 seconds = kNoTime; // wall-clock seconds of the row's date and time, kNoTime when unreadable
-    RecordTime t;
-};
-
-Stamp stampOf(QStringView date, QStringView time)
-{
-    Stamp st;
-    st.t = parseRecordTime(date, time);
-    if (st.t.valid)
-        st.seconds = st.t.wallSeconds();
-    return st;
-}
-
-QDateTime dateTimeOf(const Stamp &st)
-{
-    if (st.seconds == kNoTime)
-        return {};
-    return QDateTime(st.t.date(), st.t.time());
-}
-
-QStringView field(const QStringList &row, int column)
-{
-    return column < row.size() ? QStringView(row[column]) : QStringView();
 }
 
 // ln((1/n) Σ exp(aᵢ)) kept without overflow or underflow: the sum is held
@@ -154,43 +128,49 @@ std::optional<double> meanKineticCelsius(const QVector<double> &celsius, double 
 
 RowStats computeRowStats(const QVector<QStringList> &rows, bool celsius, const Limits &limits, double mktKelvin)
 {
+    return computeRecordStats(dataRecordsOf(rows), celsius, limits, mktKelvin);
+}
+
+RowStats computeRecordStats(const QVector<DataRecord> &records, bool celsius, const Limits &limits, double mktKelvin)
+{
+    return computeRecordStats(records.constData(), records.size(), celsius, limits, mktKelvin);
+}
+
+RowStats computeRecordStats(const DataRecord *records, qsizetype count, bool celsius, const Limits &limits,
+                            double mktKelvin)
+{
     RowStats out;
     out.celsius = celsius;
-    out.records = int(rows.size());
+    out.records = int(count);
 
     std::array<Accumulator, kQuantities> acc;
-    std::array<int, kQuantities> columns;
-    for (int k = 0; k < kQuantities; ++k)
-        columns[size_t(k)] = quantityColumn(Quantity(k));
     MktSum mkt;
     mkt.k = mktKelvin;
-    Stamp firstStamp, lastStamp;
+    qint64 firstSeconds = kNoTime, lastSeconds = kNoTime;
     qint64 previous = kNoTime;
 
-    for (qsizetype r = 0; r < rows.size(); ++r) {
-        const QStringList &row = rows[r];
-        const Stamp st = stampOf(field(row, 1), field(row, 2));
-        if (st.seconds != kNoTime) {
-            if (firstStamp.seconds == kNoTime)
-                firstStamp = st;
-            lastStamp = st;
+    for (qsizetype r = 0; r < count; ++r) {
+        const DataRecord &rec = records[r];
+        const qint64 seconds = rec.seconds;
+        if (seconds != kNoTime) {
+            if (firstSeconds == kNoTime)
+                firstSeconds = seconds;
+            lastSeconds = seconds;
         }
         // The previous record lasted until this one.
-        const qint64 step =
-            previous != kNoTime && st.seconds != kNoTime && st.seconds > previous ? st.seconds - previous : 0;
-        previous = st.seconds;
+        const qint64 step = previous != kNoTime && seconds != kNoTime && seconds > previous ? seconds - previous : 0;
+        previous = seconds;
 
         for (int k = 0; k < kQuantities; ++k) {
             Accumulator &a = acc[size_t(k)];
             if (a.lastOutside)
                 a.outside += step;
             a.lastOutside = false;
-            const auto v = valueOf(field(row, columns[size_t(k)]));
-            if (!v) {
+            const double x = rec.value[size_t(k)];
+            if (std::isnan(x)) {
                 ++a.invalid;
                 continue;
             }
-            const double x = *v;
             if (a.valid == 0) {
                 a.min = a.max = a.shift = x;
                 a.minRow = a.maxRow = r;
@@ -218,8 +198,8 @@ RowStats computeRowStats(const QVector<QStringList> &rows, bool celsius, const L
         }
     }
 
-    out.first = dateTimeOf(firstStamp);
-    out.last = dateTimeOf(lastStamp);
+    out.first = wallDateTime(firstSeconds);
+    out.last = wallDateTime(lastSeconds);
     if (const auto c = mkt.celsius())
         out.mkt = celsius ? *c : *c * 9 / 5 + 32;
 
@@ -232,8 +212,8 @@ RowStats computeRowStats(const QVector<QStringList> &rows, bool celsius, const L
         s.invalid = a.invalid;
         s.min = a.min;
         s.max = a.max;
-        s.minAt = dateTimeOf(stampOf(field(rows[a.minRow], 1), field(rows[a.minRow], 2)));
-        s.maxAt = dateTimeOf(stampOf(field(rows[a.maxRow], 1), field(rows[a.maxRow], 2)));
+        s.minAt = wallDateTime(records[a.minRow].seconds);
+        s.maxAt = wallDateTime(records[a.maxRow].seconds);
         const double n = a.valid;
         s.mean = a.shift + a.sum / n;
         if (a.valid > 1)

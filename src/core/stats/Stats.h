@@ -7,6 +7,8 @@
 #include <QVector>
 
 #include <array>
+
+struct DataRecord;
 #include <optional>
 
 // Figures of one quantity over the rows where it holds a number.
@@ -44,6 +46,11 @@ constexpr double kDefaultMktKelvin = 10000.0;
 // temperature columns. `mktKelvin` must be above 0.
 RowStats computeRowStats(const QVector<QStringList> &rows, bool celsius, const Limits &limits = {},
                          double mktKelvin = kDefaultMktKelvin);
+// The same figures of records already read into numbers (one code for both).
+RowStats computeRecordStats(const QVector<DataRecord> &records, bool celsius, const Limits &limits = {},
+                            double mktKelvin = kDefaultMktKelvin);
+RowStats computeRecordStats(const DataRecord *records, qsizetype count, bool celsius, const Limits &limits = {},
+                            double mktKelvin = kDefaultMktKelvin);
 
 // The number of a value field: "." separator, optional sign; nothing for any
 // other text ("OL", "-OL", "----.0", empty, ...).
