@@ -1,5 +1,7 @@
 #include "cli/DataFileArgs.h"
 
+#include <QFileInfo>
+
 #include "core/files/DataFile.h"
 #include "core/files/DataRecords.h"
 #include "core/stats/Stats.h"
@@ -84,5 +86,22 @@ int parseStatsOptions(const QCommandLineParser &parser, const StatsOptions &opti
         if (!ok || !std::isfinite(mktKelvin) || mktKelvin <= 0)
             return cliUsageError(err, command, QStringLiteral("--mkt-k takes a positive number of kelvin"));
     }
+    return -1;
+}
+
+int outputFileArg(const QString &target, const QStringList &suffixes, const CliCommand &command, QTextStream &err,
+                  QString *suffix)
+{
+    QStringList outs, ends;
+    for (const QString &s : suffixes) {
+        outs << QStringLiteral("-o OUT.") + s;
+        ends << QStringLiteral(".") + s;
+    }
+    if (target.isEmpty())
+        return cliUsageError(err, command, outs.join(QStringLiteral(" or ")) + QStringLiteral(" is required"));
+    *suffix = QFileInfo(target).suffix().toLower();
+    if (!suffixes.contains(*suffix))
+        return cliUsageError(err, command,
+                             QStringLiteral("the output must end in ") + ends.join(QStringLiteral(" or ")));
     return -1;
 }

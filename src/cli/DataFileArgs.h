@@ -13,6 +13,12 @@ struct DataRecordFile;
 // The one data file a command works on: -1 when `positional` holds exactly
 // one argument, else cliexit::Usage with the usage message on err.
 int oneDataFileArg(const QStringList &positional, const CliCommand &command, QTextStream &err);
+
+// The file named by -o OUT: required, ending in one of `suffixes` ("png",
+// "pdf"); *suffix gets its ending in lower case. -1 when it is fine, else the
+// exit code after the usage message.
+int outputFileArg(const QString &target, const QStringList &suffixes, const CliCommand &command, QTextStream &err,
+                  QString *suffix);
 // Reads the data file at `path`: -1 on success, else cliexit::Failure with
 // the path and the reason on err.
 int readDataFileArg(const CliCommand &command, const QString &path, DataFileContents &file, QTextStream &err);

@@ -48,11 +48,10 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
     if (const int code = oneDataFileArg(pos, self, err); code >= 0)
         return code;
     const QString target = parser.value(output);
-    if (target.isEmpty())
-        return cliUsageError(err, self, QStringLiteral("-o OUT.png or -o OUT.pdf is required"));
-    const QString suffix = QFileInfo(target).suffix().toLower();
-    if (suffix != QLatin1String("png") && suffix != QLatin1String("pdf"))
-        return cliUsageError(err, self, QStringLiteral("the output must end in .png or .pdf"));
+    QString suffix;
+    if (const int code = outputFileArg(target, {QStringLiteral("png"), QStringLiteral("pdf")}, self, err, &suffix);
+        code >= 0)
+        return code;
 
     FileChartPicture picture;
     if (parser.isSet(sizeOpt)) {

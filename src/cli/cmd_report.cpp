@@ -88,11 +88,10 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
     if (const int code = oneDataFileArg(pos, self, err); code >= 0)
         return code;
     const QString target = parser.value(output);
-    if (target.isEmpty())
-        return cliUsageError(err, self, QStringLiteral("-o OUT.pdf or -o OUT.txt is required"));
-    const QString suffix = QFileInfo(target).suffix().toLower();
-    if (suffix != QLatin1String("pdf") && suffix != QLatin1String("txt"))
-        return cliUsageError(err, self, QStringLiteral("the output must end in .pdf or .txt"));
+    QString suffix;
+    if (const int code = outputFileArg(target, {QStringLiteral("pdf"), QStringLiteral("txt")}, self, err, &suffix);
+        code >= 0)
+        return code;
     const bool full = parser.isSet(fullOpt);
     if (full && suffix != QLatin1String("pdf"))
         return cliUsageError(err, self, QStringLiteral("--full writes a PDF: -o OUT.pdf"));
