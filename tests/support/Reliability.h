@@ -5,6 +5,7 @@
 // resident memory.
 
 #include "core/files/DataFile.h"
+#include "support/CliRun.h"
 
 #include <QFile>
 #include <QRegularExpression>
