@@ -55,6 +55,9 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
         const auto secret = integrity::loadSecretKey(path, &error);
         if (secret)
             pub = secret->publicKey();
+    } else if (QFileInfo::exists(pubPath)) {
+        // Only the public half here: enough to show what files are checked with.
+        pub = integrity::loadPublicKey(pubPath, &error);
     } else {
         error = path + QStringLiteral(": no key yet (termohigrometro-cli key init creates one)");
     }

@@ -7,6 +7,7 @@
 #include "core/files/DataFile.h"
 #include "emulator/PtyHost.h"
 
+#include <QDate>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -225,6 +226,12 @@ private slots:
         for (const char *a : {"key.create", "program.start", "recording.start", "recording.stop", "program.end",
                               "file.report", "file.export"})
             QVERIFY2(actions.contains(a), a);
+        // Dates bound what is shown: nothing was entered tomorrow.
+        r = cli({"audit", "show", "--json", "--from", QDate::currentDate().addDays(1).toString(Qt::ISODate)});
+        QCOMPARE(r.code, 0);
+        QVERIFY(QJsonDocument::fromJson(r.out.toUtf8()).array().isEmpty());
+        r = cli({"audit", "show", "--to", QDate::currentDate().addDays(1).toString(Qt::ISODate)});
+        QCOMPARE(r.out.count('\n'), actions.size());
 
         const QString pdf = dir.filePath(QStringLiteral("trilha.pdf"));
         r = cli({"audit", "report", "-o", pdf});

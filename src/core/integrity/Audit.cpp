@@ -1,6 +1,7 @@
 #include "core/integrity/Audit.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -222,9 +223,7 @@ bool AuditTrail::append(const AuditEvent &event, const SecretKey *key, QString *
             *error = path_ + QStringLiteral(": ") + why;
         return false;
     };
-    const QString dir = QFileInfo(path_).absolutePath();
-    if (!QFileInfo::exists(dir))
-        ::mkdir(QFile::encodeName(dir).constData(), 0700);
+    QDir().mkpath(QFileInfo(path_).absolutePath());
     LockedTrail t;
     t.fd = ::open(QFile::encodeName(path_).constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (t.fd < 0)
