@@ -525,7 +525,14 @@ QString valueText(const QJsonValue &value)
     case QJsonValue::Bool: return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
     case QJsonValue::Double: return QString::number(value.toDouble(), 'g', 15);
     case QJsonValue::Array: return QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact));
-    case QJsonValue::Object: return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
+    case QJsonValue::Object: {
+        // "file: /x/y.dlf, key_id: 3A..." reads better in a table than JSON does.
+        QStringList parts;
+        const QJsonObject o = value.toObject();
+        for (auto it = o.begin(); it != o.end(); ++it)
+            parts << it.key() + QStringLiteral(": ") + valueText(it.value());
+        return parts.join(QStringLiteral(", "));
+    }
     }
     return {};
 }

@@ -87,7 +87,8 @@ TrailCheck verifyTrail(const QString &path, const PublicKey *key);
 // Every line of the trail that is an entry, in file order, read in blocks
 // (lines that are not JSON objects are skipped). `visit` returns false to stop.
 bool forEachEntry(const QString &path, const std::function<bool(const QJsonObject &entry)> &visit, QString *error);
-// An entry's old or new value as one line of text ("" for null).
+// An entry's old or new value as one line of text for people ("" for null;
+// objects as "name: value, ...").
 QString valueText(const QJsonValue &value);
 
 // --- the process's trail ----------------------------------------------------------
