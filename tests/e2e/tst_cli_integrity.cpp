@@ -37,6 +37,9 @@ EmulatorOptions options()
     EmulatorOptions o;
     o.tempC = 25.0;
     o.rh = 50.0;
+    o.newType = true;
+    o.initialSets = 1;
+    o.initialReadingsPerSet = 5;
     return o;
 }
 
@@ -138,6 +141,12 @@ private slots:
         QVERIFY(v.value("comment").toString().contains("records=3"));
         QVERIFY(v.value("comment").toString().contains("file=sala%201.dlf"));
 
+        // A logger set saved from the instrument's memory is signed like the rest.
+        const QString set = dir.filePath(QStringLiteral("memoria.dlf"));
+        QCOMPARE(cli({"logger", "--port", host.devicePath(), "save", "--set", "1", set}).code, 0);
+        QCOMPARE(minisignVerify(set), 0);
+        QCOMPARE(verifyJson(set).value("records").toInt(), 5);
+
         const QString pdf = dir.filePath(QStringLiteral("relatorio.pdf"));
         const QString csv = dir.filePath(QStringLiteral("sala.csv"));
         QCOMPARE(cli({"report", dlf, "-o", pdf}).code, 0);
@@ -224,7 +233,7 @@ private slots:
         for (const QJsonValue &e : QJsonDocument::fromJson(r.out.toUtf8()).array())
             actions << e.toObject().value("action").toString();
         for (const char *a : {"key.create", "program.start", "recording.start", "recording.stop", "program.end",
-                              "file.report", "file.export"})
+                              "file.report", "file.export", "logger.download", "file.save"})
             QVERIFY2(actions.contains(a), a);
         // Dates bound what is shown: nothing was entered tomorrow.
         r = cli({"audit", "show", "--json", "--from", QDate::currentDate().addDays(1).toString(Qt::ISODate)});
