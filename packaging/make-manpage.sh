@@ -26,7 +26,7 @@ esc() { sed -e 's/\\/\\\\/g' -e 's/^\./\\\&./' -e "s/^'/\\\\\\&'/" -e 's/-/\\-/g
     done
     echo ".SH EXIT STATUS"
     echo "0 success; 1 a file could not be read or written; 2 bad arguments; 3 the instrument did not answer in time;"
-    echo "4 the port could not be opened; 5 the instrument refused the command."
+    echo "4 the port could not be opened; 5 the instrument refused the command; 6 a verification failed (verify, audit verify)."
     echo ".SH SEE ALSO"
     echo ".BR termohigrometro (1)"
 } > "$out"

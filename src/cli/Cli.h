@@ -13,7 +13,8 @@ constexpr int Failure = 1; // unreadable/unwritable file and other failures
 constexpr int Usage = 2;   // bad arguments
 constexpr int Silent = 3;  // the instrument did not answer in time
 constexpr int PortUnavailable = 4;
-constexpr int Refused = 5; // the instrument refuses (logging, OldType)
+constexpr int Refused = 5;            // the instrument refuses (logging, OldType)
+constexpr int VerificationFailed = 6; // a file or the audit trail did not verify
 } // namespace cliexit
 
 // One sub-command of the tool. Each lives in its own cmd_*.cpp file and
@@ -26,6 +27,8 @@ struct CliCommand {
     std::function<int(const QStringList &args, QTextStream &out, QTextStream &err)> run;
     // Draws text or pictures: runs under a QGuiApplication (offscreen, no display needed).
     bool needsGui = false;
+    // Runs for a long time (recording, monitoring): its start and end go to the audit trail.
+    bool longRunning = false;
 };
 
 void registerCliCommand(const CliCommand &command);

@@ -1,4 +1,5 @@
 #include "cli/LinkCli.h"
+#include "core/integrity/Seal.h"
 
 #include "platform/LinkFactory.h"
 
@@ -124,8 +125,11 @@ QString Session::identify()
             return {};
         }
         const QString type = identifyInstrument(step);
-        if (!type.isEmpty())
+        if (!type.isEmpty()) {
+            // Signatures and trail entries name the instrument they came from.
+            integrity::setInstrument({link_->portName(), {}, type});
             return type;
+        }
         if (t.elapsed() >= qint64(limit * 1000)) {
             ctx_.failure = LinkFailure::Timeout;
             return {};
@@ -211,6 +215,7 @@ std::unique_ptr<Session> open(QCommandLineParser &parser, const Options &options
         *code = cliexit::PortUnavailable;
         return nullptr;
     }
+    integrity::setInstrument({name, {}, {}});
     return std::make_unique<Session>(std::move(link), *timeout);
 }
 

@@ -24,7 +24,7 @@ bool writeOutput(const QString &target, const QByteArray &bytes, QTextStream &er
         return true;
     }
     QString error;
-    if (!writeFileAtomically(target, bytes, &error)) {
+    if (!writeFileAtomically(target, bytes, &error, integrity::WrittenFile::Exported)) {
         err << "termohigrometro-cli convert: " << error << "\n";
         return false;
     }

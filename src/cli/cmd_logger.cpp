@@ -1,6 +1,7 @@
 #include "cli/LinkCli.h"
 #include "core/files/DataFile.h"
 #include "core/files/Logger.h"
+#include "core/integrity/Audit.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -84,6 +85,7 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
         }
         if (!clearLoggerMemory(session->ctx()))
             return session->failure(err);
+        integrity::auditRecord(QStringLiteral("logger.clear"));
         return cliexit::Ok;
     }
 
@@ -92,6 +94,8 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
     if (result == LoggerDownloadResult::Failed)
         return session->failure(err);
     const bool empty = result == LoggerDownloadResult::Empty;
+    integrity::auditRecord(QStringLiteral("logger.download"), QJsonValue::Null,
+                           QJsonObject{{QStringLiteral("sets"), int(mem.sets.size())}});
 
     if (action == QLatin1String("list")) {
         if (parser.isSet(json)) {

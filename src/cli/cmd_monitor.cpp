@@ -22,7 +22,8 @@ namespace {
 int run(const QStringList &args, QTextStream &out, QTextStream &err);
 
 const CliCommand kCommand{
-    QStringLiteral("monitor"), QStringLiteral("watch the instrument for ever: MQTT, metrics, alarms, recording"),
+    QStringLiteral("monitor"),
+    QStringLiteral("watch the instrument for ever: MQTT, metrics, alarms, recording"),
     QStringLiteral("termohigrometro-cli monitor --port DEV [--interval S] [--id ID] [SINKS...] [--timeout S]\n"
                    "  A long-running service: one sample of the live reading every S seconds (default 60),\n"
                    "  fed to every sink given. After a loss of the link (or an unplugged adapter) it\n"
@@ -52,7 +53,9 @@ const CliCommand kCommand{
                    "  --on-alarm COMMAND        run on every change, without a shell, with TH_ID,\n"
                    "                            TH_QUANTITY, TH_STATE (high/low/ok), TH_VALUE, TH_LOW,\n"
                    "                            TH_HIGH, TH_TIME; ended after 30 s"),
-    run};
+    run,
+    false,
+    true};
 
 // "HOST", "HOST:PORT", "[V6]:PORT"; port 0 when none given.
 bool splitHostPort(const QString &text, QString *host, quint16 *port)

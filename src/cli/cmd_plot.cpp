@@ -102,7 +102,7 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
         err << "termohigrometro-cli plot: " << target << ": cannot encode the image\n";
         return cliexit::Failure;
     }
-    if (!writeFileAtomically(target, *bytes, &error)) {
+    if (!writeFileAtomically(target, *bytes, &error, integrity::WrittenFile::Exported)) {
         err << "termohigrometro-cli plot: " << error << "\n";
         return cliexit::Failure;
     }

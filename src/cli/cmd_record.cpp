@@ -10,13 +10,16 @@ namespace {
 int run(const QStringList &args, QTextStream &out, QTextStream &err);
 
 const CliCommand kCommand{
-    QStringLiteral("record"), QStringLiteral("record live readings into a data file (PC recording)"),
+    QStringLiteral("record"),
+    QStringLiteral("record live readings into a data file (PC recording)"),
     QStringLiteral("termohigrometro-cli record --port DEV --interval S [--count N] [--unit C|F] [--timeout S] FILE\n"
                    "  Samples the live reading every S seconds (1..86400) into FILE as the panel records:\n"
                    "  three \"*\" lines, the heading line, records numbered from 1, a new file every 48000\n"
                    "  records (FILE-1.dlf, FILE-2.dlf ...). Prints each record line. Without --count it\n"
                    "  records until interrupted."),
-    run};
+    run,
+    false,
+    true};
 
 int run(const QStringList &args, QTextStream &out, QTextStream &err)
 {

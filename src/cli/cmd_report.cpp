@@ -122,7 +122,7 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
             err << "termohigrometro-cli report: " << target << ": " << error << "\n";
             return cliexit::Failure;
         }
-        if (!writeFileAtomically(target, *bytes, &error)) {
+        if (!writeFileAtomically(target, *bytes, &error, integrity::WrittenFile::Report)) {
             err << "termohigrometro-cli report: " << error << "\n";
             return cliexit::Failure;
         }
@@ -153,7 +153,7 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
         err << "termohigrometro-cli report: " << target << ": " << error << "\n";
         return cliexit::Failure;
     }
-    if (!writeFileAtomically(target, *bytes, &error)) {
+    if (!writeFileAtomically(target, *bytes, &error, integrity::WrittenFile::Report)) {
         err << "termohigrometro-cli report: " << error << "\n";
         return cliexit::Failure;
     }

@@ -1,8 +1,10 @@
 #include "cli/Cli.h"
+#include "core/integrity/Audit.h"
 #include "platform/PlatformChatter.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QJsonObject>
 
 #include <cstdio>
 #include <memory>
@@ -23,7 +25,51 @@ void printHelp(QTextStream &out)
         << "Commands:\n";
     for (const CliCommand &c : registry())
         out << "  " << c.name.leftJustified(14) << c.summary << "\n";
-    out << "\nOptions: --help, --version\n";
+    out << "\nOptions: --help, --version\n"
+        << "\nEvery command that writes a file signs it (FILE.minisig, minisign's format) and notes it\n"
+        << "in the audit trail. These options choose the key and the trail for any command:\n"
+        << "  --key FILE    the secret signing key (default: TH_SIGNING_KEY, else\n"
+        << "                ~/.local/share/termohigrometro/assinatura.key, created on first need)\n"
+        << "  --audit FILE  the audit trail (default: TH_AUDIT, else auditoria.jsonl beside the key)\n"
+        << "\nExit codes: 0 done, 1 failure (files), 2 bad arguments, 3 the instrument did not answer,\n"
+        << "4 port unavailable, 5 the instrument refuses, 6 verification failed.\n";
+}
+
+// Takes "--key FILE" and "--audit FILE" (or "--key=FILE") out of the
+// arguments: they are the same for every command. False when one has no value.
+bool takeIntegrityOptions(QStringList &args, QTextStream &err)
+{
+    for (const char *name : {"key", "audit"}) {
+        const QString opt = QStringLiteral("--") + QLatin1String(name);
+        for (qsizetype i = 0; i < args.size();) {
+            QString value;
+            if (args[i] == opt) {
+                if (i + 1 >= args.size()) {
+                    err << "termohigrometro-cli: " << opt << " needs a file\n";
+                    return false;
+                }
+                value = args[i + 1];
+                args.remove(i, 2);
+            } else if (args[i].startsWith(opt + QLatin1Char('='))) {
+                value = args[i].mid(opt.size() + 1);
+                args.remove(i);
+            } else if (args[i] == QLatin1String("--")) {
+                break;
+            } else {
+                ++i;
+                continue;
+            }
+            if (value.isEmpty()) {
+                err << "termohigrometro-cli: " << opt << " needs a file\n";
+                return false;
+            }
+            if (qstrcmp(name, "key") == 0)
+                integrity::setKeyPath(value);
+            else
+                integrity::setAuditPath(value);
+        }
+    }
+    return true;
 }
 } // namespace
 
@@ -84,7 +130,23 @@ int main(int argc, char **argv)
             out << "usage: " << c.usage << "\n";
             return cliexit::Ok;
         }
+        if (!takeIntegrityOptions(args, err))
+            return cliUsageError(err, c, {});
+        // Every file the tool writes is signed; a key made on the way is said once.
+        integrity::setProgram(QStringLiteral("termohigrometro-cli/" TH_VERSION));
+        integrity::setNotifier([&err](const QString &message) {
+            err << "termohigrometro-cli: " << message << "\n";
+            err.flush();
+        });
+        integrity::setSigningEnabled(true);
+        if (c.longRunning)
+            integrity::auditRecord(QStringLiteral("program.start"), QJsonValue::Null,
+                                   QJsonObject{{QStringLiteral("command"), c.name}});
         const int code = c.run(args, out, err);
+        if (c.longRunning)
+            integrity::auditRecord(QStringLiteral("program.end"), QJsonValue::Null,
+                                   QJsonObject{{QStringLiteral("command"), c.name}, {QStringLiteral("exit"), code}});
+        integrity::finishTrail();
         out.flush();
         err.flush();
         return code;

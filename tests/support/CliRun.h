@@ -1,7 +1,10 @@
 #pragma once
 
+#include "core/integrity/Seal.h"
+
 #include <QCoreApplication>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 // What a program said and how it ended (code -1: it did not end in time and
@@ -10,6 +13,21 @@ struct CliResult {
     int code = -1;
     QString out, err;
 };
+
+// The tool signs every file it writes with the user's key, made on first
+// need. Tests get a key of their own instead, made before anything runs, so
+// that no run writes into the user's folders or announces a new key; the
+// programs a test starts inherit it (a test that wants another key sets
+// TH_SIGNING_KEY itself).
+inline const bool kTestSigningKeyReady = [] {
+    if (qEnvironmentVariableIsSet("TH_SIGNING_KEY"))
+        return true;
+    static QTemporaryDir dir;
+    const QString key = dir.filePath(QStringLiteral("assinatura.key"));
+    integrity::createKey(key, nullptr, nullptr);
+    qputenv("TH_SIGNING_KEY", QFile::encodeName(key));
+    return true;
+}();
 
 // This process's environment without a display: for programs that must not need one.
 inline QProcessEnvironment environmentWithoutDisplay()

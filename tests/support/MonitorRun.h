@@ -1,6 +1,7 @@
 #pragma once
 
 #include "emulator/InstrumentModel.h"
+#include "support/CliRun.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -4,6 +4,7 @@
 // by a run (finished, killed or failing) must look like, and the process's
 // resident memory.
 
+#include "CliRun.h" // beside this file: benchmarks include it by a relative path too
 #include "core/files/DataFile.h"
 
 #include <QFile>

@@ -1,6 +1,10 @@
 #include "core/files/Recording.h"
 
 #include "core/files/DataFile.h"
+#include "core/integrity/Audit.h"
+
+#include <QFileInfo>
+#include <QJsonObject>
 
 #include <cerrno>
 #include <cstring>
@@ -75,6 +79,20 @@ PcRecorder::PcRecorder(SharedState &state) : state_(state) {}
 
 PcRecorder::~PcRecorder() = default;
 
+void PcRecorder::sealCurrent(bool complete)
+{
+    if (!integrity::signingEnabled() || currentPath_.isEmpty())
+        return;
+    integrity::SealInfo info;
+    // Only what is on the disk: a line being written when the program dies is not signed.
+    info.size = complete || !file_ ? -1 : file_->pos();
+    info.records = fileRecords_;
+    info.first = firstIso_;
+    info.last = lastIso_;
+    integrity::sealFile(currentPath_, info);
+    sinceSeal_.start();
+}
+
 bool PcRecorder::openCurrent(QString *error)
 {
     file_ = std::make_unique<QFile>(currentPath_);
@@ -98,11 +116,18 @@ bool PcRecorder::start(const QString &path, bool celsius, QString *error)
     state_.RecordCount = 0;
     currentPath_ = path;
     failing_ = false;
+    fileRecords_ = 0;
+    firstIso_.clear();
+    lastIso_.clear();
     if (!openCurrent(error)) {
         state_.PcRecording = false;
         return false;
     }
     state_.PcRecording = true;
+    integrity::auditRecord(QStringLiteral("recording.start"), QJsonValue::Null,
+                           QJsonObject{{QStringLiteral("file"), QFileInfo(path).absoluteFilePath()},
+                                       {QStringLiteral("celsius"), celsius}});
+    sealCurrent(false);
     return true;
 }
 
@@ -112,8 +137,16 @@ PcRecorder::Outcome PcRecorder::writeSample(const SampleLines &lines, bool celsi
         return Outcome::Written;
     if (state_.RecordCount != 0 && state_.RecordCount % kRecordsPerFile == 0) {
         file_.reset();
+        sealCurrent(true);
+        const QString previous = currentPath_;
         ++state_.SplitNo;
         currentPath_ = splitFileName(state_.RecordFilePath, state_.SplitNo);
+        fileRecords_ = 0;
+        firstIso_.clear();
+        lastIso_.clear();
+        integrity::auditRecord(QStringLiteral("recording.split"),
+                               QJsonObject{{QStringLiteral("file"), QFileInfo(previous).absoluteFilePath()}},
+                               QJsonObject{{QStringLiteral("file"), QFileInfo(currentPath_).absoluteFilePath()}});
     }
     ++state_.RecordCount;
     QString reason;
@@ -133,6 +166,15 @@ PcRecorder::Outcome PcRecorder::writeSample(const SampleLines &lines, bool celsi
     }
     if (ok) {
         failing_ = false;
+        const QString iso =
+            QDateTime::fromString(lines.date + QLatin1Char(' ') + lines.time, QStringLiteral("dd/MM/yyyy hh:mm:ss"))
+                .toString(Qt::ISODate);
+        if (fileRecords_++ == 0)
+            firstIso_ = iso;
+        lastIso_ = iso;
+        if (integrity::signingEnabled() &&
+            (!sinceSeal_.isValid() || sinceSeal_.elapsed() >= integrity::renewSeconds() * 1000LL))
+            sealCurrent(false);
         return Outcome::Written;
     }
     if (failing_)
@@ -145,8 +187,16 @@ PcRecorder::Outcome PcRecorder::writeSample(const SampleLines &lines, bool celsi
 
 void PcRecorder::stop()
 {
+    const bool wasRunning = state_.PcRecording;
     state_.PcRecording = false;
     state_.RecordCount = 0;
     state_.FileChosen = false;
     file_.reset();
+    if (!wasRunning)
+        return;
+    if (QFileInfo::exists(currentPath_))
+        sealCurrent(true);
+    integrity::auditRecord(QStringLiteral("recording.stop"), QJsonValue::Null,
+                           QJsonObject{{QStringLiteral("file"), QFileInfo(currentPath_).absoluteFilePath()},
+                                       {QStringLiteral("records"), fileRecords_}});
 }

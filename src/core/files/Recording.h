@@ -3,6 +3,7 @@
 #include "core/state/SharedState.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QString>
 
@@ -26,7 +27,10 @@ bool sampleTickDue(SharedState &state);
 // A PC recording run. It works on the shared state's PcRecording,
 // RecordFilePath, RecordUnitCelsius, RecordCount and SplitNo so the panel's
 // labels follow. The file is flushed to the disk after every record, so a
-// crash loses no sampled record.
+// crash loses no sampled record. Where the program signs its files, each file
+// is sealed when it is complete (at a split and at the stop) and, while it
+// grows, its signature is renewed over what is written so far, so a file
+// left by a crash checks as "partial" up to the last renewal.
 class PcRecorder {
 public:
     enum class Outcome {
@@ -60,9 +64,15 @@ public:
 
 private:
     bool openCurrent(QString *error);
+    // Signs what the current file holds; `complete`: the file is closed for good.
+    void sealCurrent(bool complete);
 
     SharedState &state_;
     std::unique_ptr<QFile> file_;
     QString currentPath_;
     bool failing_ = false;
+    // The current file's records, for its signature.
+    int fileRecords_ = 0;
+    QString firstIso_, lastIso_;
+    QElapsedTimer sinceSeal_;
 };

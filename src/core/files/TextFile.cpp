@@ -91,7 +91,7 @@ bool readFileBytes(const QString &path, QByteArray &out, QString *error)
     return true;
 }
 
-bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error, integrity::WrittenFile kind)
 {
     QSaveFile f(path);
     // The explicit flush matters: when the disk fills part-way through, the
@@ -102,5 +102,8 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *
             *error = path + QStringLiteral(": ") + f.errorString();
         return false;
     }
+    integrity::SealInfo seal;
+    seal.auditAction = integrity::auditActionFor(kind);
+    integrity::sealFile(path, seal);
     return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/integrity/Seal.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -17,5 +19,8 @@ QByteArrayView takeLine(QByteArrayView bytes, qsizetype &pos);
 // Reads a whole file; false with "path: reason" in *error when it cannot.
 bool readFileBytes(const QString &path, QByteArray &out, QString *error);
 // Replaces the file atomically: on failure the old file stays intact and
-// *error says why.
-bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error);
+// *error says why. Once in place the file is sealed (FILE.minisig, an entry
+// of `kind` in the trail) where the program signs its files; a signature
+// that cannot be written does not make the write fail.
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error,
+                         integrity::WrittenFile kind = integrity::WrittenFile::Saved);

@@ -1,5 +1,6 @@
 #include "ui/charts/ChartWindow.h"
 
+#include "core/integrity/Seal.h"
 #include "render/ChartRender.h"
 #include "ui/common/App.h"
 #include "ui/common/Icons.h"
@@ -364,8 +365,14 @@ void ChartWindow::saveImage()
             ok = picture.save(&file, "PNG");
         }
         ok = ok && file.commit();
-        if (!ok)
+        if (!ok) {
             app_.showError(QStringLiteral("Não foi possível salvar a imagem em %1.").arg(name));
+        } else {
+            // Signed like every complete file, where the program signs its files.
+            integrity::SealInfo seal;
+            seal.auditAction = integrity::auditActionFor(integrity::WrittenFile::Exported);
+            integrity::sealFile(name, seal);
+        }
     }
     release();
 }

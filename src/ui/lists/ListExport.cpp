@@ -34,7 +34,7 @@ bool exportListCsv(ListWindow &list, const QLocale &locale)
     const QByteArray bytes =
         csvBytes(rows, list.celsiusShown(), spreadsheet ? CsvStyle::spreadsheet() : CsvStyle::plain());
     QString error;
-    if (!writeFileAtomically(choice.fileName, bytes, &error)) {
+    if (!writeFileAtomically(choice.fileName, bytes, &error, integrity::WrittenFile::Exported)) {
         app.showError(listtexts::saveFailed(error));
         return false;
     }
