@@ -166,15 +166,17 @@ PcRecorder::Outcome PcRecorder::writeSample(const SampleLines &lines, bool celsi
     }
     if (ok) {
         failing_ = false;
-        const QString iso =
-            QDateTime::fromString(lines.date + QLatin1Char(' ') + lines.time, QStringLiteral("dd/MM/yyyy hh:mm:ss"))
-                .toString(Qt::ISODate);
-        if (fileRecords_++ == 0)
-            firstIso_ = iso;
-        lastIso_ = iso;
-        if (integrity::signingEnabled() &&
-            (!sinceSeal_.isValid() || sinceSeal_.elapsed() >= integrity::renewSeconds() * 1000LL))
-            sealCurrent(false);
+        ++fileRecords_;
+        if (integrity::signingEnabled()) {
+            // The record's own date and time, "2026-12-08T09:05:07", for the signature.
+            const QString iso = lines.date.mid(6, 4) + QLatin1Char('-') + lines.date.mid(3, 2) + QLatin1Char('-') +
+                                lines.date.left(2) + QLatin1Char('T') + lines.time;
+            if (fileRecords_ == 1)
+                firstIso_ = iso;
+            lastIso_ = iso;
+            if (!sinceSeal_.isValid() || sinceSeal_.elapsed() >= integrity::renewSeconds() * 1000LL)
+                sealCurrent(false);
+        }
         return Outcome::Written;
     }
     if (failing_)
