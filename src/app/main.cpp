@@ -3,6 +3,7 @@
 #include "platform/PlatformChatter.h"
 #include "ui/common/App.h"
 #include "ui/common/AppIdentity.h"
+#include "ui/common/Changes.h"
 #include "ui/panel/FileViewer.h"
 #include "ui/panel/Panel.h"
 #include "ui/panel/Port.h"
@@ -117,6 +118,7 @@ int main(int argc, char **argv)
             QCoreApplication::exit(*ended);
         });
         App app(App::realServices());
+        changes::startRecords(app);
         auto *port = new Port(app);
         port->setAttribute(Qt::WA_DeleteOnClose);
         if (portName.isEmpty()) {
@@ -135,6 +137,7 @@ int main(int argc, char **argv)
             rc = *ended;
         // The windows go before the App they use.
         deleteTopLevelWindows();
+        changes::endRecords();
         Panel::setExitHandler({});
     }
     return rc;

@@ -1,6 +1,7 @@
 #include "cli/LinkCli.h"
 #include "core/integrity/Seal.h"
 
+#include "core/integrity/Audit.h"
 #include "platform/LinkFactory.h"
 
 #include <QElapsedTimer>
@@ -47,7 +48,12 @@ Session::~Session()
     link_->close();
 }
 
-void recordInstrumentChange(Session &, const QString &, const InstrumentChange &, const QString &) {}
+void recordInstrumentChange(Session &session, const QString &type, const InstrumentChange &change,
+                            const QString &reason)
+{
+    integrity::auditRecord(change.action, change.old, change.now, reason,
+                           integrity::Instrument{session.link().portName(), {}, type}.toJson());
+}
 
 int runInstrumentCommand(const CliCommand &command, const QStringList &args, QTextStream &out, QTextStream &err,
                          const QList<QCommandLineOption> &extra,

@@ -38,6 +38,14 @@ Prompts::Answer WidgetPrompts::message(const QString &text, const QString &title
     return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
 }
 
+void WidgetPrompts::notice(const QString &text, const QString &title)
+{
+    auto *box = new QMessageBox(QMessageBox::Information, title, text, QMessageBox::Ok, parent_);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
 QString WidgetPrompts::input(const QString &prompt, const QString &title, const QString &defaultAnswer)
 {
     bool ok = false;
@@ -141,6 +149,14 @@ Prompts::Answer ScriptedPrompts::message(const QString &text, const QString &tit
     const Answer a = messageAnswers.front();
     messageAnswers.pop_front();
     return a;
+}
+
+void ScriptedPrompts::notice(const QString &text, const QString &title)
+{
+    Shown s{QStringLiteral("notice"), text, title, QString(), QString(), Icon::Information, Buttons::Ok};
+    shown << s;
+    if (onShown)
+        onShown(s);
 }
 
 QString ScriptedPrompts::input(const QString &prompt, const QString &title, const QString &defaultAnswer)

@@ -30,6 +30,9 @@ public:
 
     virtual Answer message(const QString &text, const QString &title, Buttons buttons = Buttons::Ok,
                            Icon icon = Icon::Critical) = 0;
+    // A message that does not wait for the user (an information the program
+    // goes on after): shown, never blocking.
+    virtual void notice(const QString &text, const QString &title) = 0;
     // Input box: the typed answer; an empty text on Cancel.
     virtual QString input(const QString &prompt, const QString &title, const QString &defaultAnswer) = 0;
     // `filter` in the "Description|pattern|Description|pattern|" form. The
@@ -52,6 +55,7 @@ protected:
 class WidgetPrompts : public Prompts {
 public:
     Answer message(const QString &text, const QString &title, Buttons buttons, Icon icon) override;
+    void notice(const QString &text, const QString &title) override;
     QString input(const QString &prompt, const QString &title, const QString &defaultAnswer) override;
     FileChoice openFile(const QString &filter) override;
     FileChoice saveFile(const QString &filter, bool askBeforeOverwrite) override;
@@ -68,7 +72,7 @@ public:
 class ScriptedPrompts : public Prompts {
 public:
     struct Shown {
-        QString kind; // "message", "input", "open", "save"
+        QString kind; // "message", "notice", "input", "open", "save"
         QString text; // message text or input prompt or filter
         QString title;
         QString defaultAnswer;
@@ -85,6 +89,7 @@ public:
     std::function<void(const Shown &)> onShown;
 
     Answer message(const QString &text, const QString &title, Buttons buttons, Icon icon) override;
+    void notice(const QString &text, const QString &title) override;
     QString input(const QString &prompt, const QString &title, const QString &defaultAnswer) override;
     FileChoice openFile(const QString &filter) override;
     FileChoice saveFile(const QString &filter, bool askBeforeOverwrite) override;

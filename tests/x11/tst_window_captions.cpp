@@ -2,6 +2,7 @@
 // widgets hold is not what a window manager shows when Qt adds to it.
 #include "core/files/DataFile.h"
 #include "platform/PlatformChatter.h"
+#include "support/CliRun.h"
 #include "support/PanelFixture.h"
 #include "ui/common/AppIdentity.h"
 #include "ui/lists/FileList.h"

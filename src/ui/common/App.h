@@ -78,6 +78,13 @@ public:
     QPointer<QWidget> liveRange; // RealTimeRange
     QPointer<QWidget> plotRange; // PlotRange
 
+    // Whether every change of the instrument and every clear of its memory
+    // first asks the reason for the audit trail (off: the windows stay as
+    // they are).
+    bool askReasons() const { return askReasons_; }
+    void setAskReasons(bool on) { askReasons_ = on; }
+    QPointer<QWidget> auditWindow; // "Trilha de auditoria"
+
     // Folder of the live list's automatic dumps (created on first use).
     QString autoDumpFolder() const;
     void setAutoDumpFolder(const QString &folder) { autoDumpFolder_ = folder; }
@@ -89,6 +96,7 @@ private:
     QPointer<QTimer> pollTimer_;
     QPointer<QTimer> sampleTimer_;
     QString autoDumpFolder_;
+    bool askReasons_ = false;
 };
 
 // Texts used by several windows.

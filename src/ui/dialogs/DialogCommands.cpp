@@ -1,5 +1,6 @@
 #include "core/link/Protocol.h"
 #include "ui/common/App.h"
+#include "ui/common/Changes.h"
 #include "ui/common/Commands.h"
 #include "ui/dialogs/AddText.h"
 #include "ui/dialogs/DialogLink.h"
@@ -76,14 +77,17 @@ void instrumentSampling(App &app)
         return;
     }
     const auto value = dialoglink::askNumber(app, kMeterPrompt, kMeterTitle, QString::number(*current));
-    if (!value) {
+    const auto reason = value ? changes::askReason(app) : std::nullopt;
+    if (!value || !reason) {
         app.startPolling();
         return;
     }
-    if (!writeSamplingInterval(ctx, clampSamplingSeconds(*value))) {
+    const int seconds = clampSamplingSeconds(*value);
+    if (!writeSamplingInterval(ctx, seconds)) {
         giveUp(app, ctx);
         return;
     }
+    changes::record(app, QStringLiteral("instrument.interval.set"), *current, seconds, *reason);
     app.startPolling();
 }
 
@@ -146,7 +150,16 @@ void sample(App &app)
 void recStop(App &app)
 {
     const bool recording = app.state().reading.InstrumentRecording;
-    runSend(app, [recording](LinkContext &ctx) { return startLogging(ctx, recording); });
+    const auto reason = recording ? std::optional<QString>() : changes::askReason(app);
+    if (!recording && !reason)
+        return;
+    runSend(app, [&](LinkContext &ctx) {
+        if (!startLogging(ctx, recording))
+            return false;
+        if (!recording)
+            changes::record(app, QStringLiteral("instrument.logging.start"), false, true, *reason);
+        return true;
+    });
     // The instrument takes no command to stop logging: without a word the
     // click would seem lost.
     if (recording)
@@ -159,7 +172,15 @@ void manual(App &app)
         app.refuseRecording();
         return;
     }
-    runSend(app, [](LinkContext &ctx) { return manualRecord(ctx); });
+    const auto reason = changes::askReason(app);
+    if (!reason)
+        return;
+    runSend(app, [&](LinkContext &ctx) {
+        if (!manualRecord(ctx))
+            return false;
+        changes::record(app, QStringLiteral("instrument.manual_record"), QJsonValue::Null, QJsonValue::Null, *reason);
+        return true;
+    });
 }
 
 void powerOff(App &app)
@@ -182,11 +203,19 @@ void powerOff(App &app)
     // the box opens empty: nothing is invented.
     const QString defaultAnswer = current ? QString::number(*current) : QString();
     const auto value = dialoglink::askNumber(app, kPowerOffPrompt, kPowerOffTitle, defaultAnswer);
-    const bool sent = value ? writePowerOff(ctx, clampPowerOffMinutes(*value)) : switchPowerOffOff(ctx);
+    const auto reason = changes::askReason(app);
+    if (!reason) {
+        app.startPolling();
+        return;
+    }
+    const std::optional<int> minutes = value ? std::optional(clampPowerOffMinutes(*value)) : std::nullopt;
+    const bool sent = minutes ? writePowerOff(ctx, *minutes) : switchPowerOffOff(ctx);
     if (!sent) {
         giveUp(app, ctx);
         return;
     }
+    changes::record(app, QStringLiteral("instrument.poweroff.set"), current ? QJsonValue(*current) : QJsonValue(),
+                    minutes ? QJsonValue(*minutes) : QJsonValue(QStringLiteral("off")), *reason);
     app.startPolling();
 }
 

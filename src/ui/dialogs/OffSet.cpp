@@ -3,6 +3,7 @@
 #include "core/link/Protocol.h"
 #include "core/reading/Format.h"
 #include "ui/common/App.h"
+#include "ui/common/Changes.h"
 #include "ui/common/KeyFilter.h"
 #include "ui/dialogs/CaptionPanel.h"
 #include "ui/dialogs/DialogLink.h"
@@ -10,6 +11,7 @@
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -106,6 +108,7 @@ void OffSet::Form_Load()
 
 void OffSet::showOffsets(int rhTenths, int tempTenths)
 {
+    shown_ = {rhTenths, tempTenths};
     TxtT->setText(offsetText(tempTenths));
     TxtH->setText(offsetText(rhTenths));
 }
@@ -134,10 +137,13 @@ void OffSet::CmdOK_Click()
         return;
     }
 
+    QPointer<OffSet> self(this);
+    const auto reason = changes::askReason(app_);
+    if (!self || !reason)
+        return;
     dialoglink::Exchange exchange(app_);
     if (!exchange.active())
         return;
-    QPointer<OffSet> self(this);
     sending_ = true;
     app_.stopPolling();
     LinkContext ctx = dialoglink::context(app_);
@@ -151,6 +157,13 @@ void OffSet::CmdOK_Click()
         app_.startPolling();
         return;
     }
+    const auto json = [](int rhTenths, int tempTenths) {
+        return QJsonObject{{QStringLiteral("rh"), offsetText(rhTenths)},
+                           {QStringLiteral("temp"), offsetText(tempTenths)}};
+    };
+    changes::record(app_, QStringLiteral("instrument.offset.set"),
+                    shown_ ? QJsonValue(json(shown_->first, shown_->second)) : QJsonValue(),
+                    json(offsets->signedRhTenths(), offsets->signedTempTenths()), *reason);
     app_.startPolling();
     close();
 }

@@ -2,6 +2,9 @@
 
 #include <QWidget>
 
+#include <optional>
+#include <utility>
+
 class App;
 class CaptionPanel;
 class QLineEdit;
@@ -39,5 +42,6 @@ protected:
 private:
     App &app_;
     bool sending_ = false;
+    std::optional<std::pair<int, int>> shown_; // the instrument's offsets as read, for the trail
     bool unloaded_ = false;
 };

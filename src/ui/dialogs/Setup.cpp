@@ -2,11 +2,13 @@
 
 #include "core/link/Protocol.h"
 #include "ui/common/App.h"
+#include "ui/common/Changes.h"
 #include "ui/dialogs/CaptionPanel.h"
 #include "ui/dialogs/DialogLink.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QJsonObject>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPointer>
@@ -192,6 +194,13 @@ void Setup::setInstrumentClock()
 {
     if (unloaded_)
         return;
+    if (!reason_) {
+        QPointer<Setup> self(this);
+        const auto reason = changes::askReason(app_);
+        if (!self || !reason)
+            return;
+        reason_ = *reason;
+    }
     if (exchanging_) {
         // A clock read is waiting on the instrument: write right after it.
         pendingSet_ = true;
@@ -204,12 +213,23 @@ void Setup::setInstrumentClock()
     Timer1->stop();
     exchanging_ = true;
     LinkContext ctx = dialoglink::context(app_);
-    const bool sent = writeInstrumentClock(ctx, app_.clock().now());
+    const QDateTime now = app_.clock().now();
+    const bool sent = writeInstrumentClock(ctx, now);
     if (!self)
         return;
     exchanging_ = false;
+    const QString reason = reason_.value_or(QString());
+    reason_.reset();
     if (!sent)
         dialoglink::reportFailure(app_, ctx);
+    else
+        // The clock shown before, and the PC's time the instrument was set to.
+        changes::record(
+            app_, QStringLiteral("instrument.clock.set"),
+            lastMeterClock_.isEmpty() ? QJsonValue() : QJsonValue(lastMeterClock_),
+            QJsonObject{{QStringLiteral("clock"), clockText(clockBytes(now))},
+                        {QStringLiteral("pc"), now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate)}},
+            reason);
     restartTimer();
 }
 
@@ -227,7 +247,8 @@ void Setup::showInstrumentClock()
         return;
     exchanging_ = false;
     if (six) {
-        LblMeterTime->setText(clockText(*six));
+        lastMeterClock_ = clockText(*six);
+        LblMeterTime->setText(lastMeterClock_);
     } else if (ctx.failure != LinkFailure::None) {
         // A silent instrument: switch its display off rather than asking
         // again every 350 ms.

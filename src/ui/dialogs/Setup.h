@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <optional>
+
 class App;
 class CaptionPanel;
 class QGroupBox;
@@ -59,7 +61,9 @@ private:
     App &app_;
     bool meterDisplay_ = false;
     bool pcDisplay_ = false;
-    bool exchanging_ = false; // an exchange with the instrument is waiting
-    bool pendingSet_ = false; // a clock write asked for during a read
+    bool exchanging_ = false;       // an exchange with the instrument is waiting
+    bool pendingSet_ = false;       // a clock write asked for during a read
+    std::optional<QString> reason_; // of the clock write asked for
+    QString lastMeterClock_;        // as last read, for the trail
     bool unloaded_ = false;
 };

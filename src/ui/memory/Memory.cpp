@@ -5,6 +5,7 @@
 #include "core/link/SerialLink.h"
 #include "core/reading/Format.h"
 #include "ui/common/App.h"
+#include "ui/common/Changes.h"
 #include "ui/dialogs/DialogLink.h"
 #include "ui/lists/DataList.h"
 #include "ui/lists/ListOps.h"
@@ -205,7 +206,8 @@ void Memory::clearMemory()
     clearing_ = true;
     const Prompts::Answer answer =
         app_.prompts().message(kClearWarning, kWarningTitle, Prompts::Buttons::OkCancel, Prompts::Icon::Warning);
-    if (answer != Prompts::Answer::Ok) {
+    const auto reason = answer == Prompts::Answer::Ok ? changes::askReason(app_) : std::nullopt;
+    if (!reason) {
         clearing_ = false;
         if (closePending_)
             close();
@@ -225,5 +227,6 @@ void Memory::clearMemory()
             close();
         return;
     }
+    changes::record(app_, QStringLiteral("logger.clear"), QJsonValue::Null, QJsonValue::Null, *reason);
     close();
 }

@@ -1,10 +1,12 @@
 #include "core/files/Logger.h"
 #include "core/link/SerialLink.h"
 #include "ui/common/App.h"
+#include "ui/common/Changes.h"
 #include "ui/common/Commands.h"
 #include "ui/dialogs/DialogLink.h"
 #include "ui/memory/Memory.h"
 
+#include <QJsonObject>
 #include <QPointer>
 #include <QProgressBar>
 
@@ -78,6 +80,12 @@ void downloadMemory(App &app)
         return;
     }
     s.logger = parseLoggerDump(*dump, *status, s.InstrumentType);
+    int records = 0;
+    for (const auto &set : s.logger.sets)
+        records += set.size;
+    changes::record(
+        app, QStringLiteral("logger.download"), QJsonValue::Null,
+        QJsonObject{{QStringLiteral("sets"), int(s.logger.sets.size())}, {QStringLiteral("records"), records}});
     if (window) {
         // The status may have been asked again after a bad dump start.
         window->setUsedPercent(memoryUsedPercent(status->pointer, status->setCount));

@@ -1,5 +1,6 @@
 #include "ui/monitor/PanelMonitor.h"
 
+#include "core/integrity/Audit.h"
 #include "core/monitor/Metrics.h"
 #include "core/monitor/MqttPayload.h"
 #include "net/MetricsServer.h"
@@ -82,6 +83,7 @@ void PanelMonitor::start()
     settings_ = PanelSettings::load(&problem);
     if (!problem.isEmpty())
         app_.showError(problem);
+    app_.setAskReasons(settings_.askReasons);
     log_ = std::make_unique<AlarmLog>(app_.autoDumpFolder() + QStringLiteral("/alarmes.csv"),
                                       [this](const QString &text) { app_.showError(text); });
     sinks_->alarms() = AlarmMonitor(settings_.limits, settings_.delay);
@@ -340,6 +342,16 @@ bool PanelMonitor::setPublishing(const PublishOptions &options, const std::optio
     else
         rebuild(std::nullopt, true, false);
     return saved;
+}
+
+bool PanelMonitor::setAskReasons(bool on, QString *error)
+{
+    if (on == settings_.askReasons)
+        return true;
+    integrity::auditRecord(QStringLiteral("settings.reasons.set"), settings_.askReasons, on);
+    settings_.askReasons = on;
+    app_.setAskReasons(on);
+    return settings_.save(error);
 }
 
 AlarmState PanelMonitor::state(Quantity q) const

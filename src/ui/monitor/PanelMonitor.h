@@ -52,6 +52,9 @@ public:
     bool setPublishing(const PublishOptions &options, const std::optional<QString> &password, QString *error = nullptr,
                        QString *notice = nullptr);
 
+    // Whether changes of the instrument ask their reason (kept with the settings).
+    bool setAskReasons(bool on, QString *error = nullptr);
+
     AlarmState state(Quantity q) const;
     std::optional<bool> linkUp() const { return sinks_->linkUp(); }
     QString logFile() const;

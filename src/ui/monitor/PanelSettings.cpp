@@ -68,6 +68,7 @@ QString read(const QSettings &s, PanelSettings &out)
     const auto sound = flag(s, QStringLiteral("alarms/sound"), true);
     const auto enabled = flag(s, QStringLiteral("publishing/enabled"), false);
     const auto ha = flag(s, QStringLiteral("publishing/haDiscovery"), false);
+    const auto reasons = flag(s, QStringLiteral("records/askReasons"), false);
     const auto port = number(s, QStringLiteral("publishing/port"), 1883, 1, 65535);
     const auto metrics = number(s, QStringLiteral("publishing/metricsPort"), 0, 0, 65535);
     if (!delay)
@@ -78,6 +79,9 @@ QString read(const QSettings &s, PanelSettings &out)
         return bad(QStringLiteral("publishing/enabled"));
     if (!ha)
         return bad(QStringLiteral("publishing/haDiscovery"));
+    if (!reasons)
+        return bad(QStringLiteral("records/askReasons"));
+    out.askReasons = *reasons;
     if (!port)
         return bad(QStringLiteral("publishing/port"));
     if (!metrics)
@@ -180,6 +184,7 @@ bool PanelSettings::save(QString *error) const
     s.setValue(QStringLiteral("publishing/id"), publish.id);
     s.setValue(QStringLiteral("publishing/haDiscovery"), yes(publish.haDiscovery));
     s.setValue(QStringLiteral("publishing/metricsPort"), QString::number(publish.metricsPort));
+    s.setValue(QStringLiteral("records/askReasons"), yes(askReasons));
     s.sync();
     if (s.status() != QSettings::NoError) {
         if (error)

@@ -28,6 +28,8 @@ struct PanelSettings {
     int delay = 1; // samples outside in a row before an alarm starts
     bool sound = true;
     PublishOptions publish;
+    // Every change of the instrument first asks its reason, for the trail.
+    bool askReasons = false;
 
     static constexpr int kMaxDelay = 10000;
 
