@@ -77,6 +77,7 @@ public:
     QPointer<QWidget> offset;    // OffSet
     QPointer<QWidget> liveRange; // RealTimeRange
     QPointer<QWidget> plotRange; // PlotRange
+    QPointer<QWidget> study;     // StudyWindow, the mapping study
 
     // Folder of the live list's automatic dumps (created on first use).
     QString autoDumpFolder() const;
