@@ -73,6 +73,14 @@ private slots:
         }
         QCOMPARE(menuKeys, (QStringList{"Alarms", "Monitoring", "Study"}));
         QCOMPARE(menuTexts, (QStringList{"Limites de alarme", "Monitoramento", "Estudo de mapeamento"}));
+        // The study's entry opens its window, one at most.
+        p.click(QStringLiteral("Study"));
+        QPointer<QWidget> study = f.t.app->study;
+        QVERIFY(study && study->isVisible());
+        QCOMPARE(study->objectName(), QStringLiteral("EstudoMapeamento"));
+        p.click(QStringLiteral("Study"));
+        QCOMPARE(f.t.app->study, study);
+        delete study;
         for (int i = 0; i < 13; ++i) {
             QCOMPARE(b[i]->data().toString(), keys[i]);
             QCOMPARE(b[i]->toolTip(), tips[i]);

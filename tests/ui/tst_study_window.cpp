@@ -355,6 +355,13 @@ private slots:
         // Left of the mouse, where neither its line nor the readout box lies.
         QVERIFY(colourNear(image, zoomed.at(from + 3000, 20), overlayColor(0)));
         QVERIFY(colourNear(image, zoomed.at(from + 3000, 10), overlayColor(1)));
+        // Dragged to the right, earlier moments come in; the span stays.
+        const qint64 zoomedFrom = chart->viewFrom(), zoomedSpan = chart->viewTo() - chart->viewFrom();
+        QTest::mousePress(chart, Qt::LeftButton, {}, middle.toPoint());
+        QTest::mouseMove(chart, middle.toPoint() + QPoint(100, 0));
+        QTest::mouseRelease(chart, Qt::LeftButton, {}, middle.toPoint() + QPoint(100, 0));
+        QVERIFY(chart->viewFrom() < zoomedFrom);
+        QCOMPARE(chart->viewTo() - chart->viewFrom(), zoomedSpan);
         QTest::mouseDClick(chart, Qt::LeftButton, {}, middle.toPoint());
         QCOMPARE(chart->viewFrom(), from);
         QCOMPARE(chart->viewTo(), to);
