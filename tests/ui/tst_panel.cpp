@@ -97,6 +97,7 @@ private slots:
 
         QVERIFY(f.start());
         QCOMPARE(p.pos(), QPoint(0, 0));
+        snapshot(&p, QStringLiteral("painel-ferramentas"));
         // Command1 exists but lies below what the user sees.
         QVERIFY(p.Command1->geometry().top() >= p.centralWidget()->height());
         QCOMPARE(p.LblTemperature->font().family(), QStringLiteral("Arial"));

@@ -244,6 +244,7 @@ private slots:
         QCOMPARE(w->GridLoggers->rowCount(), 0);
         QVERIFY(w->Chart->isEmpty());
         QVERIFY(!w->CmdReport->isEnabled() && !w->CmdExport->isEnabled());
+        snapshot(w, QStringLiteral("estudo-arquivo-ilegivel"));
 
         w->GridFiles->selectRow(1);
         w->CmdRemove->click();
@@ -351,6 +352,7 @@ private slots:
         chart->repaint();
         image = chart->grab().toImage();
         const OverlayGeometry zoomed = chart->geometry();
+        snapshot(w, QStringLiteral("estudo-grafico-aproximado"));
         QCOMPARE(zoomed.from, chart->viewFrom());
         // Left of the mouse, where neither its line nor the readout box lies.
         QVERIFY(colourNear(image, zoomed.at(from + 3000, 20), overlayColor(0)));

@@ -103,7 +103,7 @@ void StudyChart::paintEvent(QPaintEvent *)
     if (isEmpty()) {
         geometry_ = {};
         p.setPen(QColor(110, 116, 125));
-        p.drawText(rect(), Qt::AlignCenter, QStringLiteral("Sem gráfico: adicione os arquivos dos registradores."));
+        p.drawText(rect(), Qt::AlignCenter, QStringLiteral("Sem gráfico: não há estudo a mostrar."));
         return;
     }
     const double pt = std::clamp(width() / 900.0, 0.8, 1.4);

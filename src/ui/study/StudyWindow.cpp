@@ -82,6 +82,25 @@ QString unitText(bool celsius)
 {
     return celsius ? QStringLiteral("°C") : QStringLiteral("°F");
 }
+
+QStringList loggerHeadings(bool celsius)
+{
+    const QString unit = unitText(celsius);
+    return {QStringLiteral("Rótulo"),
+            QStringLiteral("Registros"),
+            QStringLiteral("Intervalo"),
+            QStringLiteral("Mínimo (%1)").arg(unit),
+            QStringLiteral("Hora do mínimo"),
+            QStringLiteral("Máximo (%1)").arg(unit),
+            QStringLiteral("Hora do máximo"),
+            QStringLiteral("Média (%1)").arg(unit),
+            QStringLiteral("TCM (%1)").arg(unit),
+            QStringLiteral("Tempo fora"),
+            QStringLiteral("Excursões")};
+}
+
+// The period boxes show this while there is no period to show.
+const QDateTime kNoPeriod(QDate(2000, 1, 1), QTime(0, 0));
 } // namespace
 
 QColor StudyWindow::hotColor()
@@ -182,6 +201,8 @@ void StudyWindow::buildLayout()
         edit = new QDateTimeEdit(optionsBox);
         edit->setObjectName(QLatin1String(editName));
         edit->setDisplayFormat(kDateTimeFormat);
+        edit->setMinimumDateTime(kNoPeriod);
+        edit->setSpecialValueText(QStringLiteral("período comum"));
         edit->setCalendarPopup(true);
         edit->setEnabled(false);
         connect(check, &QCheckBox::toggled, edit, &QWidget::setEnabled);
@@ -227,6 +248,8 @@ void StudyWindow::buildLayout()
     GridLoggers->setSortingEnabled(true);
     GridLoggers->horizontalHeader()->setHighlightSections(false);
     GridLoggers->setMinimumHeight(140);
+    GridLoggers->setHorizontalHeaderLabels(loggerHeadings(true));
+    GridLoggers->resizeColumnsToContents();
     layout->addWidget(GridLoggers, 2);
 
     auto *chartBar = new QHBoxLayout;
@@ -434,6 +457,11 @@ void StudyWindow::refresh()
 
 void StudyWindow::showFailure(const QString &text)
 {
+    for (auto [check, edit] : {std::pair{ChkFrom, DtFrom}, std::pair{ChkTo, DtTo}})
+        if (!check->isChecked()) {
+            const QSignalBlocker block(edit);
+            edit->setDateTime(kNoPeriod);
+        }
     GridLoggers->setRowCount(0);
     Chart->clear();
     LblSummary->clear();
@@ -476,12 +504,7 @@ void StudyWindow::showResult()
 
     const bool limited = r.limits[Quantity::Temperature].isSet();
     GridLoggers->setSortingEnabled(false);
-    GridLoggers->setHorizontalHeaderLabels({QStringLiteral("Rótulo"), QStringLiteral("Registros"),
-                                            QStringLiteral("Intervalo"), QStringLiteral("Mínimo (%1)").arg(unit),
-                                            QStringLiteral("Hora do mínimo"), QStringLiteral("Máximo (%1)").arg(unit),
-                                            QStringLiteral("Hora do máximo"), QStringLiteral("Média (%1)").arg(unit),
-                                            QStringLiteral("TCM (%1)").arg(unit), QStringLiteral("Tempo fora"),
-                                            QStringLiteral("Excursões")});
+    GridLoggers->setHorizontalHeaderLabels(loggerHeadings(r.celsius));
     GridLoggers->setRowCount(int(r.loggers.size()));
     const bool spots = r.loggers.size() > 1;
     for (int i = 0; i < r.loggers.size(); ++i) {
