@@ -331,7 +331,7 @@ private slots:
         QCOMPARE(chart->viewTo(), to);
 
         QImage image = chart->grab().toImage();
-        const OverlayGeometry g = chart->geometry();
+        const OverlayGeometry g = chart->plotGeometry();
         QVERIFY(g.plot.width() > 300);
         for (qint64 s : {from + 1800, from + 3600, from + 5400}) {
             QVERIFY(colourNear(image, g.at(s, 20), overlayColor(0)));
@@ -351,7 +351,7 @@ private slots:
         QVERIFY(chart->viewFrom() < from + 3600 && chart->viewTo() > from + 3600);
         chart->repaint();
         image = chart->grab().toImage();
-        const OverlayGeometry zoomed = chart->geometry();
+        const OverlayGeometry zoomed = chart->plotGeometry();
         snapshot(w, QStringLiteral("estudo-grafico-aproximado"));
         QCOMPARE(zoomed.from, chart->viewFrom());
         // Left of the mouse, where neither its line nor the readout box lies.
@@ -372,7 +372,7 @@ private slots:
         w->CboChart->setCurrentIndex(1);
         chart->repaint();
         image = chart->grab().toImage();
-        const OverlayGeometry h = chart->geometry();
+        const OverlayGeometry h = chart->plotGeometry();
         QVERIFY(colourNear(image, h.at(from + 3600, 50), overlayColor(0)));
         QVERIFY(colourNear(image, h.at(from + 3600, 70), overlayColor(1)));
         QVERIFY(chart->readoutAt(h.at(from + 3600, 60)).endsWith(QStringLiteral("frio: 70,0 %")));

@@ -41,6 +41,7 @@ void StudyChart::showAll()
 {
     from_ = chart_.from;
     to_ = std::max(chart_.to, chart_.from + 1);
+    stale_ = true;
     update();
 }
 
@@ -65,6 +66,7 @@ void StudyChart::zoomAt(double x, double factor)
     from = std::clamp(from, chart_.from, chart_.to - span);
     from_ = from;
     to_ = from + span;
+    stale_ = true;
     update();
 }
 
@@ -98,16 +100,27 @@ QString StudyChart::readoutAt(QPointF pos) const
 
 void StudyChart::paintEvent(QPaintEvent *)
 {
-    QPainter p(this);
-    p.fillRect(rect(), Qt::white);
-    if (isEmpty()) {
-        geometry_ = {};
-        p.setPen(QColor(110, 116, 125));
-        p.drawText(rect(), Qt::AlignCenter, QStringLiteral("Sem gráfico: não há estudo a mostrar."));
-        return;
+    const qreal dpr = devicePixelRatioF();
+    if (stale_ || picture_.size() != size() * dpr) {
+        picture_ = QPixmap(size() * dpr);
+        picture_.setDevicePixelRatio(dpr);
+        picture_.fill(Qt::white);
+        QPainter chart(&picture_);
+        if (isEmpty()) {
+            geometry_ = {};
+            chart.setPen(QColor(110, 116, 125));
+            chart.drawText(rect(), Qt::AlignCenter, QStringLiteral("Sem gráfico: não há estudo a mostrar."));
+        } else {
+            const double pt = std::clamp(width() / 900.0, 0.8, 1.4);
+            geometry_ =
+                paintOverlayChart(chart, QRectF(rect()).adjusted(10, 8, -10, -6), overlaySpan(chart_, from_, to_), pt);
+        }
+        stale_ = false;
     }
-    const double pt = std::clamp(width() / 900.0, 0.8, 1.4);
-    geometry_ = paintOverlayChart(p, QRectF(rect()).adjusted(10, 8, -10, -6), overlaySpan(chart_, from_, to_), pt);
+    QPainter p(this);
+    p.drawPixmap(0, 0, picture_);
+    if (isEmpty())
+        return;
     if (!mouse_)
         return;
     const QString text = readoutAt(*mouse_);
@@ -142,6 +155,7 @@ void StudyChart::mouseMoveEvent(QMouseEvent *event)
         const qint64 span = dragTo_ - dragFrom_;
         from_ = std::clamp(dragFrom_ - shift, chart_.from, std::max(chart_.from, chart_.to - span));
         to_ = from_ + span;
+        stale_ = true;
     }
     mouse_ = event->position();
     update();

@@ -2,6 +2,7 @@
 
 #include "render/OverlayChart.h"
 
+#include <QPixmap>
 #include <QPointF>
 #include <QString>
 #include <QWidget>
@@ -29,7 +30,7 @@ public:
     // Zooms by `factor` (below 1 shows less time) keeping the moment under `x` in place.
     void zoomAt(double x, double factor);
     // Where the last drawing put the plot and its scales.
-    const OverlayGeometry &geometry() const { return geometry_; }
+    const OverlayGeometry &plotGeometry() const { return geometry_; }
     // The readout's text for the mouse at `pos`: the moment, then each
     // logger's label and value at its record nearest to it. Empty off the plot.
     QString readoutAt(QPointF pos) const;
@@ -53,6 +54,10 @@ private:
     bool celsius_ = true;
     qint64 from_ = 0, to_ = 1;
     OverlayGeometry geometry_;
+    // The chart as last drawn: the mouse's readout is painted over it, so
+    // moving the mouse does not draw every logger's records again.
+    QPixmap picture_;
+    bool stale_ = true;
     std::optional<QPointF> mouse_;
     std::optional<QPointF> dragStart_;
     qint64 dragFrom_ = 0, dragTo_ = 0;
