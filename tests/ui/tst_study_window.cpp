@@ -23,6 +23,7 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTableWidget>
 #include <QTest>
@@ -397,6 +398,9 @@ private slots:
         QVERIFY(w);
         QVERIFY(w->isVisible());
         QCOMPARE(w->files(), QStringList{files.teto});
+        // Placed whole on the screen, title bar included.
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QVERIFY(w->screen()->availableGeometry().contains(w->frameGeometry()));
         // Sent again: the same window, the file once.
         send->trigger();
         QCOMPARE(t.app->study.data(), w);
