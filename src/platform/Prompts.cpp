@@ -102,6 +102,15 @@ Prompts::FileChoice WidgetPrompts::openFile(const QString &filter)
     return c;
 }
 
+QStringList WidgetPrompts::openFiles(const QString &filter)
+{
+    const QStringList files =
+        QFileDialog::getOpenFileNames(parent_, QString(), startFolder(filter), toQtFilter(filter));
+    if (!files.isEmpty())
+        rememberFolder(filter, choiceFor(files.constFirst()));
+    return files;
+}
+
 QString WidgetPrompts::filterSuffix(const QString &qtFilter)
 {
     const int star = qtFilter.indexOf(QLatin1String("*."));
@@ -189,6 +198,22 @@ Prompts::FileChoice ScriptedPrompts::fileDialog(const QString &kind, const QStri
 Prompts::FileChoice ScriptedPrompts::openFile(const QString &filter)
 {
     return fileDialog(QStringLiteral("open"), filter);
+}
+
+QStringList ScriptedPrompts::openFiles(const QString &filter)
+{
+    Shown s{QStringLiteral("open-many"), filter,         QString(),        QString(),
+            startFolder(filter),         Icon::Question, Buttons::OkCancel};
+    shown << s;
+    if (onShown)
+        onShown(s);
+    if (filesAnswers.empty())
+        return {};
+    const QStringList files = filesAnswers.front();
+    filesAnswers.pop_front();
+    if (!files.isEmpty())
+        rememberFolder(filter, choiceFor(files.constFirst()));
+    return files;
 }
 
 Prompts::FileChoice ScriptedPrompts::saveFile(const QString &filter, bool askBeforeOverwrite)

@@ -39,6 +39,9 @@ public:
     // dialogs start in the folder last used for the filter's first pattern
     // (see FolderMemory) and note the folder of the file chosen.
     virtual FileChoice openFile(const QString &filter) = 0;
+    // The open dialog where several files may be chosen at once: their full
+    // names, none when cancelled.
+    virtual QStringList openFiles(const QString &filter) = 0;
     virtual FileChoice saveFile(const QString &filter, bool askBeforeOverwrite) = 0;
 
     void setParentWidget(QWidget *parent) { parent_ = parent; }
@@ -58,6 +61,7 @@ public:
     void notice(const QString &text, const QString &title) override;
     QString input(const QString &prompt, const QString &title, const QString &defaultAnswer) override;
     FileChoice openFile(const QString &filter) override;
+    QStringList openFiles(const QString &filter) override;
     FileChoice saveFile(const QString &filter, bool askBeforeOverwrite) override;
 
     // "Data Files (*.dlf)|*.dlf|All Files (*.*)|*.*|" -> "Data Files (*.dlf);;All Files (*)"
@@ -72,7 +76,7 @@ public:
 class ScriptedPrompts : public Prompts {
 public:
     struct Shown {
-        QString kind; // "message", "notice", "input", "open", "save"
+        QString kind; // "message", "notice", "input", "open", "open-many", "save"
         QString text; // message text or input prompt or filter
         QString title;
         QString defaultAnswer;
@@ -84,6 +88,7 @@ public:
     std::deque<Answer> messageAnswers;
     std::deque<QString> inputAnswers;
     std::deque<FileChoice> fileAnswers;
+    std::deque<QStringList> filesAnswers; // of the dialog that takes several files
     QList<Shown> shown;
     // Optional hook run when a prompt is shown (e.g. to act while it is up).
     std::function<void(const Shown &)> onShown;
@@ -92,6 +97,7 @@ public:
     void notice(const QString &text, const QString &title) override;
     QString input(const QString &prompt, const QString &title, const QString &defaultAnswer) override;
     FileChoice openFile(const QString &filter) override;
+    QStringList openFiles(const QString &filter) override;
     FileChoice saveFile(const QString &filter, bool askBeforeOverwrite) override;
 
     // Queues an accepted file choice, of the dialog's filter entry `filterIndex`.

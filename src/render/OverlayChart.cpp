@@ -101,6 +101,32 @@ OverlayChart overlayChartOf(const QVector<study::Logger> &loggers, const study::
     return c;
 }
 
+OverlayChart overlaySpan(const OverlayChart &chart, qint64 from, qint64 to)
+{
+    OverlayChart out = chart;
+    out.from = std::clamp(from, chart.from, chart.to);
+    out.to = std::clamp(to, out.from, chart.to);
+    for (study::Series &s : out.series) {
+        const study::Series &all = chart.series[&s - out.series.data()];
+        s.seconds.clear();
+        s.values.clear();
+        s.breaks.clear();
+        qsizetype nextBreak = 0;
+        for (qsizetype i = 0; i < all.seconds.size(); ++i) {
+            while (nextBreak < all.breaks.size() && all.breaks[nextBreak] < i)
+                ++nextBreak;
+            if (all.seconds[i] < out.from || all.seconds[i] > out.to)
+                continue;
+            // A line that started before the span goes on from its first point in it.
+            if (!s.seconds.isEmpty() && nextBreak < all.breaks.size() && all.breaks[nextBreak] == i)
+                s.breaks << s.seconds.size();
+            s.seconds << all.seconds[i];
+            s.values << all.values[i];
+        }
+    }
+    return out;
+}
+
 OverlayGeometry paintOverlayChart(QPainter &painter, const QRectF &area, const OverlayChart &chart, double pt)
 {
     OverlayGeometry g;

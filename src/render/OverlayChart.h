@@ -27,6 +27,11 @@ struct OverlayChart {
 // The chart of one quantity of an analysed study (limits of that quantity).
 OverlayChart overlayChartOf(const QVector<study::Logger> &loggers, const study::Result &result, Quantity q);
 
+// The same chart over part of its period, [from, to]: only the points in it
+// (the chart draws nothing outside its period), so the value scale fits
+// what is in sight. The period is kept within the chart's own.
+OverlayChart overlaySpan(const OverlayChart &chart, qint64 from, qint64 to);
+
 // Where the chart put things, so that a reader of the picture can find them.
 struct OverlayGeometry {
     QRectF plot;

@@ -122,6 +122,34 @@ private slots:
         }
         QVERIFY(renderOverlayCharts({chart}).width() >= 1600);
     }
+
+    // Part of the period: only its points, the lines still broken where the
+    // records had a gap, the period kept within the chart's own.
+    void spanOfThePeriod()
+    {
+        OverlayChart chart;
+        study::Series s = constant("a", 5, 10); // 08:00 .. 08:09
+        s.breaks = {4, 7};                      // gaps before 08:04 and 08:07
+        chart.series = {s, constant("b", 6, 3)};
+        chart.from = kFrom;
+        chart.to = kFrom + 540;
+
+        const OverlayChart span = overlaySpan(chart, kFrom + 120, kFrom + 480);
+        QCOMPARE(span.from, kFrom + 120);
+        QCOMPARE(span.to, kFrom + 480);
+        QCOMPARE(span.series[0].seconds, (QVector<qint64>{kFrom + 120, kFrom + 180, kFrom + 240, kFrom + 300,
+                                                          kFrom + 360, kFrom + 420, kFrom + 480}));
+        QCOMPARE(span.series[0].breaks, (QVector<qsizetype>{2, 5}));
+        QCOMPARE(span.series[1].seconds, QVector<qint64>{kFrom + 120});
+        QCOMPARE(span.series[1].label, QStringLiteral("b"));
+
+        // Starting on a break: the first point in sight starts the line, no break is kept for it.
+        QCOMPARE(overlaySpan(chart, kFrom + 240, kFrom + 540).series[0].breaks, QVector<qsizetype>{3});
+        const OverlayChart beyond = overlaySpan(chart, kFrom - 600, kFrom + 9000);
+        QCOMPARE(beyond.from, chart.from);
+        QCOMPARE(beyond.to, chart.to);
+        QCOMPARE(beyond.series[0].breaks, s.breaks);
+    }
 };
 
 QTEST_MAIN(TestOverlayChart)

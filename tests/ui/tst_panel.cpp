@@ -4,7 +4,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QMenu>
 #include <QTest>
+#include <QToolButton>
 
 namespace {
 
@@ -54,12 +56,31 @@ private slots:
                                   "Nome, Setor, Empresa"};
         const QList<int> images = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 15};
         const QList<QAction *> b = buttons(p);
-        // The instrument's thirteen, then the panel's alarm limits and monitoring.
-        QCOMPARE(b.size(), 15);
-        QCOMPARE(b[13]->data().toString(), QStringLiteral("Alarms"));
-        QCOMPARE(b[13]->toolTip(), QStringLiteral("Limites de alarme"));
-        QCOMPARE(b[14]->data().toString(), QStringLiteral("Monitoring"));
-        QCOMPARE(b[14]->toolTip(), QStringLiteral("Monitoramento"));
+        // The instrument's thirteen, then one button with the panel's own tools in its menu.
+        QCOMPARE(b.size(), 14);
+        QCOMPARE(b[13]->data().toString(), QStringLiteral("Extras"));
+        auto *extras = qobject_cast<QToolButton *>(p.Toolbar1->widgetForAction(b[13]));
+        QVERIFY(extras);
+        QCOMPARE(extras->toolTip(), QStringLiteral("Mais ferramentas"));
+        QCOMPARE(extras->popupMode(), QToolButton::InstantPopup);
+        QVERIFY(!extras->icon().isNull());
+        QStringList menuKeys, menuTexts;
+        for (QAction *a : extras->menu()->actions()) {
+            menuKeys << a->data().toString();
+            menuTexts << a->text();
+            QVERIFY(!a->icon().isNull());
+            QCOMPARE(p.button(a->data().toString()), a);
+        }
+        QCOMPARE(menuKeys, (QStringList{"Alarms", "Monitoring", "Study"}));
+        QCOMPARE(menuTexts, (QStringList{"Limites de alarme", "Monitoramento", "Estudo de mapeamento"}));
+        // The study's entry opens its window, one at most.
+        p.click(QStringLiteral("Study"));
+        QPointer<QWidget> study = f.t.app->study;
+        QVERIFY(study && study->isVisible());
+        QCOMPARE(study->objectName(), QStringLiteral("EstudoMapeamento"));
+        p.click(QStringLiteral("Study"));
+        QCOMPARE(f.t.app->study, study);
+        delete study;
         for (int i = 0; i < 13; ++i) {
             QCOMPARE(b[i]->data().toString(), keys[i]);
             QCOMPARE(b[i]->toolTip(), tips[i]);
@@ -76,6 +97,7 @@ private slots:
 
         QVERIFY(f.start());
         QCOMPARE(p.pos(), QPoint(0, 0));
+        snapshot(&p, QStringLiteral("painel-ferramentas"));
         // Command1 exists but lies below what the user sees.
         QVERIFY(p.Command1->geometry().top() >= p.centralWidget()->height());
         QCOMPARE(p.LblTemperature->font().family(), QStringLiteral("Arial"));

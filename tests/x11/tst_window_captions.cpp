@@ -64,7 +64,8 @@ QAction *toolButton(Panel &panel, const QString &key)
         if (a->data().toString() == key)
             return a;
     }
-    return nullptr;
+    // The panel's own tools, in the menu of its last button.
+    return panel.button(key);
 }
 
 // Opens a window with `open` and waits until the X server holds a shown
@@ -167,6 +168,7 @@ private slots:
         QTest::newRow("offsets") << QStringLiteral("Offset") << QStringLiteral("Compensação");
         QTest::newRow("clock") << QStringLiteral("SetTime") << QStringLiteral("Setup");
         QTest::newRow("name, sector, company") << QStringLiteral("AddText") << QStringLiteral("Nome, Setor, Empresa");
+        QTest::newRow("mapping study") << QStringLiteral("Study") << QStringLiteral("Estudo de mapeamento");
     }
     void windowsOfTheToolbar()
     {

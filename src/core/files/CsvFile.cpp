@@ -35,6 +35,24 @@ QString dateTimeCell(const QString &date, const QString &time)
     return date + QLatin1Char(' ') + time;
 }
 
+// One line of cells with CR LF.
+void appendLine(QString &csv, const QStringList &cells, QChar separator)
+{
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        if (i)
+            csv += separator;
+        csv += csvField(cells[i], separator);
+    }
+    csv += QLatin1String("\r\n");
+}
+
+QByteArray finish(const QString &csv, const CsvStyle &style)
+{
+    QByteArray bytes = style.bom ? QByteArray("\xEF\xBB\xBF") : QByteArray();
+    bytes += csv.toUtf8();
+    return bytes;
+}
+
 } // namespace
 
 CsvStyle CsvStyle::forLocale(const QLocale &locale)
@@ -60,14 +78,7 @@ QByteArray csvBytes(qsizetype count, const std::function<QStringList(qsizetype)>
                              QStringLiteral("UR (%)")};
     QString csv;
     csv.reserve(count * 48 + 128);
-    auto line = [&](const QStringList &cells) {
-        for (qsizetype i = 0; i < cells.size(); ++i) {
-            if (i)
-                csv += style.separator;
-            csv += csvField(cells[i], style.separator);
-        }
-        csv += QLatin1String("\r\n");
-    };
+    const auto line = [&](const QStringList &cells) { appendLine(csv, cells, style.separator); };
     line(header);
     const auto field = [](const QStringList &r, int i) { return r.value(i); };
     for (qsizetype i = 0; i < count; ++i) {
@@ -76,7 +87,19 @@ QByteArray csvBytes(qsizetype count, const std::function<QStringList(qsizetype)>
               valueCell(field(r, 4), style.decimalComma), valueCell(field(r, 5), style.decimalComma),
               valueCell(field(r, 6), style.decimalComma)});
     }
-    QByteArray bytes = style.bom ? QByteArray("\xEF\xBB\xBF") : QByteArray();
-    bytes += csv.toUtf8();
-    return bytes;
+    return finish(csv, style);
+}
+
+QByteArray csvTableBytes(const QStringList &header, const QVector<QStringList> &rows, const CsvStyle &style)
+{
+    QString csv;
+    appendLine(csv, header, style.separator);
+    for (const QStringList &row : rows) {
+        QStringList cells;
+        cells.reserve(row.size());
+        for (const QString &cell : row)
+            cells << valueCell(cell, style.decimalComma);
+        appendLine(csv, cells, style.separator);
+    }
+    return finish(csv, style);
 }

@@ -28,6 +28,10 @@ struct CsvStyle {
 };
 
 QByteArray csvBytes(const QVector<QStringList> &records, bool celsius, const CsvStyle &style);
+// Any table in the same style: a heading row, then the rows. Cells that are
+// numbers written with a point ("4.25", "-3") take the decimal comma when the
+// style asks for it; every other text stays as it is.
+QByteArray csvTableBytes(const QStringList &header, const QVector<QStringList> &rows, const CsvStyle &style);
 // The same of `count` records that `record` gives one at a time (a large
 // file's lines split as they are written).
 QByteArray csvBytes(qsizetype count, const std::function<QStringList(qsizetype)> &record, bool celsius,

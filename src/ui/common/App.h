@@ -77,6 +77,7 @@ public:
     QPointer<QWidget> offset;    // OffSet
     QPointer<QWidget> liveRange; // RealTimeRange
     QPointer<QWidget> plotRange; // PlotRange
+    QPointer<QWidget> study;     // StudyWindow, the mapping study
 
     // Whether every change of the instrument and every clear of its memory
     // first asks the reason for the audit trail (off: the windows stay as

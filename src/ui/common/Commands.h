@@ -44,6 +44,13 @@ void openFileChart(App &app); // the file list's "Plot"
 // charted as a file of those rows in °C (`celsius`) or °F would be.
 void openListChart(App &app, QWidget *list, QWidget *grid, bool celsius);
 
+// ui/study
+// The mapping study's window, created when there is none, brought up.
+QWidget *openStudy(App &app);
+// The same window with the data file at `path` added to the study (a file
+// already in it is not added twice).
+QWidget *sendToStudy(App &app, const QString &path);
+
 // ui/dialogs
 void sample(App &app);   // "Sample"
 void recStop(App &app);  // "RecStop"

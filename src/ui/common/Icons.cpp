@@ -399,6 +399,35 @@ const QHash<QString, Draw> &drawings()
              p.setBrush(kGreen);
              p.drawEllipse(QPointF(8, 5), 1.5, 1.5);
          }},
+        {QStringLiteral("Extras"),
+         [](QPainter &p) {
+             // More tools: four small tiles, and the mark of a menu that opens below.
+             p.setPen(pen(kInk, 0.8));
+             const QColor tiles[] = {kYellow, kBlue, kGreen, kRed};
+             for (int i = 0; i < 4; ++i) {
+                 p.setBrush(tiles[i]);
+                 p.drawRoundedRect(QRectF(1.5 + (i % 2) * 6, 1.5 + (i / 2) * 6, 5, 5), 1, 1);
+             }
+             p.setPen(Qt::NoPen);
+             p.setBrush(kInk);
+             p.drawPolygon(QPolygonF({{9.5, 13}, {15.5, 13}, {12.5, 15.8}}));
+         }},
+        {QStringLiteral("Study"),
+         [](QPainter &p) {
+             // A room's floor plan with loggers in it: one hot, one cold, one in between.
+             p.setPen(pen(kInk, 1.0));
+             p.setBrush(kPaper);
+             p.drawRect(QRectF(1.5, 2.5, 13, 11));
+             p.setPen(pen(kGrey, 0.7));
+             p.drawLine(QPointF(8, 2.5), QPointF(8, 7));
+             p.setPen(pen(kInk, 0.6));
+             p.setBrush(kRed);
+             p.drawEllipse(QPointF(4.5, 5.5), 1.7, 1.7);
+             p.setBrush(kBlue);
+             p.drawEllipse(QPointF(11.5, 10.5), 1.7, 1.7);
+             p.setBrush(kGreen);
+             p.drawEllipse(QPointF(5, 10.5), 1.7, 1.7);
+         }},
     };
     return table;
 }
@@ -478,7 +507,7 @@ QStringList toolbarIconKeys()
             QStringLiteral("AddText"), QStringLiteral("Stop"),       QStringLiteral("RecStopActive"),
             QStringLiteral("Print"),   QStringLiteral("Plot"),       QStringLiteral("Limit"),
             QStringLiteral("Alarm"),   QStringLiteral("Monitoring"), QStringLiteral("Report"),
-            QStringLiteral("Export")};
+            QStringLiteral("Export"),  QStringLiteral("Study"),      QStringLiteral("Extras")};
 }
 
 QString toolbarPictureKey(int index)

@@ -16,7 +16,9 @@
 //   "RecStopActive" (instrument with a stop square: it is logging),
 //   "Print" (printer), "Plot" (chart with a pen), "Limit" (scale bounds),
 //   "Alarm" (bell between two bounds), "Monitoring" (antenna with waves),
-//   "Report" (a page with a heading, a chart and lines).
+//   "Report" (a page with a heading, a chart and lines), "Export" (spreadsheet
+//   cells with an arrow leaving them), "Study" (a floor plan with three
+//   loggers in it), "Extras" (four tiles over a menu mark: more tools).
 // An unknown key gives a neutral question-mark picture.
 QIcon toolbarIcon(const QString &key);
 

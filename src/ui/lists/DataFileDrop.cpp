@@ -60,16 +60,22 @@ private:
 
 QString droppedDataFile(const QMimeData *mime)
 {
+    return droppedDataFiles(mime).value(0);
+}
+
+QStringList droppedDataFiles(const QMimeData *mime)
+{
+    QStringList out;
     if (!mime || !mime->hasUrls())
-        return QString();
+        return out;
     for (const QUrl &url : mime->urls()) {
         if (!url.isLocalFile())
             continue;
         const QString path = url.toLocalFile();
         if (QFileInfo(path).suffix().compare(QLatin1String("dlf"), Qt::CaseInsensitive) == 0)
-            return path;
+            out << path;
     }
-    return QString();
+    return out;
 }
 
 void acceptDataFileDrops(QWidget *window, App &app)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class App;
 class QMimeData;
@@ -9,6 +10,8 @@ class QWidget;
 // The data file among dragged items: the first local file named *.dlf (any
 // case), or an empty text when there is none.
 QString droppedDataFile(const QMimeData *mime);
+// Every local file named *.dlf among them, in their order.
+QStringList droppedDataFiles(const QMimeData *mime);
 
 // Lets `window` take a data file dropped from the file manager: it opens in
 // the file list as "Open" would open it. Other drops are refused, so the

@@ -2,6 +2,7 @@
 
 #include "core/files/DataFile.h"
 #include "ui/common/App.h"
+#include "ui/common/Commands.h"
 #include "ui/lists/ListOps.h"
 
 #include <QLabel>
@@ -16,6 +17,8 @@ FileList::FileList(App &app, QWidget *parent) : ListWindow(app, QString(), paren
     addButton(QStringLiteral("Stats"), QStringLiteral("Estatísticas"));
     addButton(QStringLiteral("Report"), QStringLiteral("Relatório"));
     addButton(QStringLiteral("Export"), QStringLiteral("Exportar CSV"));
+    addButton(QStringLiteral("Study"), QStringLiteral("Enviar ao estudo de mapeamento"));
+    setFilePath(QString());
     for (int i = 0; i < 3; ++i) {
         LblMessage[i] = new QLabel(this);
         LblMessage[i]->setObjectName(QStringLiteral("LblMessage"));
@@ -41,6 +44,13 @@ void FileList::Form_Unload()
 {
     if (!app().fileList || app().fileList == this)
         app().state().FileListOpen = false;
+}
+
+void FileList::setFilePath(const QString &path)
+{
+    filePath_ = path;
+    // Only a file on disk can join a study, which reads it again.
+    button(QStringLiteral("Study"))->setEnabled(!path.isEmpty());
 }
 
 Grid *FileList::unitGrid() const
@@ -100,4 +110,6 @@ void FileList::Toolbar1_ButtonClick(const QString &key)
         commands::openFileChart(app());
     else if (key == QLatin1String("Print"))
         PrintGrid(app(), *this, *unitGrid());
+    else if (key == QLatin1String("Study") && !filePath_.isEmpty())
+        commands::sendToStudy(app(), filePath_);
 }

@@ -20,6 +20,10 @@ public:
     int loadData(const QByteArray &bytes, const QString &title);
     // The grid of the loaded file's unit (FileUnitCelsius).
     Grid *unitGrid() const;
+    // The file the list was read from (empty for bytes from elsewhere): what
+    // "Study" sends to the mapping study.
+    QString filePath() const { return filePath_; }
+    void setFilePath(const QString &path);
 
     QLabel *LblMessage[3] = {nullptr, nullptr, nullptr};
 
@@ -28,4 +32,7 @@ public slots:
 
 protected:
     void Form_Unload() override;
+
+private:
+    QString filePath_;
 };

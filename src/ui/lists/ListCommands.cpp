@@ -73,6 +73,7 @@ bool openDataFileAt(App &app, const QString &path, const QString &title)
     app.fileList = w;
     const QString caption = title.isEmpty() ? QFileInfo(path).fileName() : title;
     w->setWindowTitle(caption);
+    w->setFilePath(path);
     w->show();
     BusyCursor busy;
     w->loadData(bytes, caption);

@@ -1,6 +1,5 @@
 #include "ui/lists/ListExport.h"
 
-#include "core/files/CsvFile.h"
 #include "core/files/TextFile.h"
 #include "ui/common/App.h"
 #include "ui/lists/ListOps.h"
@@ -21,22 +20,26 @@ QString csvExportFilter(const QLocale &locale)
     return spreadsheetFirst(locale) ? kSpreadsheet + kPlain : kPlain + kSpreadsheet;
 }
 
-bool exportListCsv(ListWindow &list, const QLocale &locale)
+bool exportCsv(App &app, const QLocale &locale, const std::function<QByteArray(const CsvStyle &style)> &make)
 {
-    App &app = list.app();
     const Prompts::FileChoice choice = app.prompts().saveFile(csvExportFilter(locale), true);
     if (!choice.accepted || choice.fileName.isEmpty())
         return false;
     const bool spreadsheet = (choice.filterIndex == 0) == spreadsheetFirst(locale);
-    // A live list that grows meanwhile is exported as it was once the name was chosen.
-    const QVector<QStringList> rows = list.visibleRows();
     BusyCursor busy;
-    const QByteArray bytes =
-        csvBytes(rows, list.celsiusShown(), spreadsheet ? CsvStyle::spreadsheet() : CsvStyle::plain());
+    const QByteArray bytes = make(spreadsheet ? CsvStyle::spreadsheet() : CsvStyle::plain());
     QString error;
     if (!writeFileAtomically(choice.fileName, bytes, &error, integrity::WrittenFile::Exported)) {
         app.showError(listtexts::saveFailed(error));
         return false;
     }
     return true;
+}
+
+bool exportListCsv(ListWindow &list, const QLocale &locale)
+{
+    // A live list that grows meanwhile is exported as it was once the name was chosen.
+    return exportCsv(list.app(), locale, [&list](const CsvStyle &style) {
+        return csvBytes(list.visibleRows(), list.celsiusShown(), style);
+    });
 }

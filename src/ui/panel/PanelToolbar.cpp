@@ -7,6 +7,10 @@
 #include "ui/panel/PanelParts.h"
 
 #include <QAction>
+#include <QMenu>
+#include <QToolButton>
+
+#include <tuple>
 
 using namespace panelparts;
 
@@ -32,17 +36,34 @@ void Panel::buildToolbar()
             key == QLatin1String("Offset"))
             Toolbar1->addSeparator();
     }
-    // The panel's own watch over the readings, after the instrument's buttons.
+    // The panel's own tools, after the instrument's buttons, gathered behind
+    // one button: they grow in number, and the row of the instrument's
+    // buttons stays as it always was.
     Toolbar1->addSeparator();
-    for (const auto &[key, tip] :
-         {std::pair{"Alarms", "Limites de alarme"}, std::pair{"Monitoring", "Monitoramento"}}) {
-        QAction *a = Toolbar1->addAction(QString::fromUtf8(tip));
+    auto *extras = new QToolButton(Toolbar1);
+    extras->setObjectName(QStringLiteral("Extras"));
+    extras->setToolTip(QStringLiteral("Mais ferramentas"));
+    extras->setIcon(toolbarIcon(QStringLiteral("Extras")));
+    extras->setPopupMode(QToolButton::InstantPopup);
+    auto *menu = new QMenu(extras);
+    menu->setObjectName(QStringLiteral("MenuExtras"));
+    for (const auto &[key, text, picture] :
+         {std::tuple{"Alarms", "Limites de alarme", "Alarm"}, std::tuple{"Monitoring", "Monitoramento", "Monitoring"},
+          std::tuple{"Study", "Estudo de mapeamento", "Study"}}) {
+        // Children of the toolbar, as the other buttons are, so that button()
+        // and click() find them by their key.
+        auto *a = new QAction(toolbarIcon(QLatin1String(picture)), QString::fromUtf8(text), Toolbar1);
         a->setObjectName(QString::fromLatin1(key));
         a->setData(QString::fromLatin1(key));
-        a->setToolTip(QString::fromUtf8(tip));
-        a->setIcon(toolbarIcon(QLatin1String(key) == QLatin1String("Alarms") ? QStringLiteral("Alarm")
-                                                                             : QStringLiteral("Monitoring")));
+        a->setToolTip(QString::fromUtf8(text));
+        menu->addAction(a);
+        connect(a, &QAction::triggered, this, [this, a] { Toolbar1_ButtonClick(a); });
     }
+    extras->setMenu(menu);
+    QAction *holder = Toolbar1->addWidget(extras);
+    holder->setObjectName(QStringLiteral("Extras"));
+    holder->setData(QStringLiteral("Extras"));
+    holder->setToolTip(extras->toolTip());
     Toolbar1->toggleViewAction()->setVisible(false);
     connect(Toolbar1, &QToolBar::actionTriggered, this, &Panel::Toolbar1_ButtonClick);
 }
@@ -105,6 +126,8 @@ void Panel::Toolbar1_ButtonClick(QAction *button)
         monitor_->showLimits();
     else if (key == QLatin1String("Monitoring"))
         monitor_->showMonitoring();
+    else if (key == QLatin1String("Study"))
+        commands::openStudy(app_);
 }
 
 void Panel::cfCommand()
