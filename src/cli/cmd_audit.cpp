@@ -42,20 +42,6 @@ std::optional<QDateTime> parseDate(const QString &text, bool end)
     return end ? d.startOfDay().addDays(1).addMSecs(-1) : d.startOfDay();
 }
 
-QString showTime(const QJsonObject &e)
-{
-    const QDateTime t = QDateTime::fromString(e.value(QStringLiteral("time")).toString(), Qt::ISODate);
-    return t.isValid() ? t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))
-                       : e.value(QStringLiteral("time")).toString();
-}
-
-QString change(const QJsonObject &e)
-{
-    const QString o = integrity::valueText(e.value(QStringLiteral("old")));
-    const QString n = integrity::valueText(e.value(QStringLiteral("new")));
-    return o.isEmpty() ? n : o + QStringLiteral(" → ") + n;
-}
-
 int run(const QStringList &args, QTextStream &out, QTextStream &err)
 {
     QCommandLineParser parser;
@@ -121,15 +107,15 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
             if ((fromTime && t < *fromTime) || (toTime && t > *toTime))
                 return true;
             if (action == QLatin1String("report")) {
-                rows.append({showTime(e), e.value(QStringLiteral("user")).toString(),
-                             e.value(QStringLiteral("action")).toString(), change(e),
+                rows.append({integrity::entryTimeText(e), e.value(QStringLiteral("user")).toString(),
+                             e.value(QStringLiteral("action")).toString(), integrity::entryChangeText(e),
                              e.value(QStringLiteral("reason")).toString()});
             } else if (parser.isSet(json)) {
                 entries.append(e);
             } else {
                 out << QString::number(e.value(QStringLiteral("seq")).toInteger()).rightJustified(6) << "  "
-                    << showTime(e) << "  " << e.value(QStringLiteral("user")).toString().leftJustified(10) << " "
-                    << e.value(QStringLiteral("action")).toString().leftJustified(26) << " " << change(e);
+                    << integrity::entryTimeText(e) << "  " << e.value(QStringLiteral("user")).toString().leftJustified(10) << " "
+                    << e.value(QStringLiteral("action")).toString().leftJustified(26) << " " << integrity::entryChangeText(e);
                 const QString reason = e.value(QStringLiteral("reason")).toString();
                 if (!reason.isEmpty())
                     out << "  (" << reason << ")";

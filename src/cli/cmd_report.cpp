@@ -112,6 +112,7 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
         input.sector = file.sector;
         input.company = file.company;
         input.source = QFileInfo(pos[0]).fileName();
+        input.integrity = fullreport::integrityFields(pos[0]);
         input.celsius = file.celsius;
         input.records = std::move(file.records);
         input.lines = std::move(file.lines);

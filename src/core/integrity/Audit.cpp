@@ -566,4 +566,18 @@ void finishTrail()
     }
 }
 
+QString entryTimeText(const QJsonObject &e)
+{
+    const QDateTime t = QDateTime::fromString(e.value(QStringLiteral("time")).toString(), Qt::ISODate);
+    return t.isValid() ? t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))
+                       : e.value(QStringLiteral("time")).toString();
+}
+
+QString entryChangeText(const QJsonObject &e)
+{
+    const QString o = valueText(e.value(QStringLiteral("old")));
+    const QString n = valueText(e.value(QStringLiteral("new")));
+    return o.isEmpty() ? n : o + QStringLiteral(" → ") + n;
+}
+
 } // namespace integrity

@@ -100,6 +100,11 @@ QString valueText(const QJsonValue &value);
 bool auditRecord(const QString &action, const QJsonValue &old = QJsonValue::Null,
                  const QJsonValue &now = QJsonValue::Null, const QString &reason = {},
                  const QJsonValue &instrument = QJsonValue::Undefined);
+// An entry's time in local time ("2026-12-08 10:00:00") and its change as
+// people read it ("old → new", or the new value alone).
+QString entryTimeText(const QJsonObject &entry);
+QString entryChangeText(const QJsonObject &entry);
+
 // At the program's end: renews the checkpoint when this process wrote entries.
 void finishTrail();
 

@@ -1,8 +1,8 @@
 #include "core/report/FullReport.h"
 
-#include "core/report/PageFlow.h"
-
 #include "core/files/DataFile.h"
+#include "core/integrity/Evidence.h"
+#include "core/report/PageFlow.h"
 #include "core/stats/StatsText.h"
 
 #include <QLocale>
@@ -35,7 +35,7 @@ void headerBlock(PageFlow &p, const Input &in, const RowStats &s)
     const QString interval =
         in.intervalSeconds && *in.intervalSeconds > 0 ? statstext::duration(*in.intervalSeconds) : dash();
     const QString unit = in.celsius ? QStringLiteral("°C (graus Celsius)") : QStringLiteral("°F (graus Fahrenheit)");
-    const QVector<std::pair<QString, QString>> fields{
+    QVector<std::pair<QString, QString>> fields{
         {QStringLiteral("Nome"), orDash(in.name)},
         {QStringLiteral("Setor"), orDash(in.sector)},
         {QStringLiteral("Empresa"), orDash(in.company)},
@@ -45,6 +45,7 @@ void headerBlock(PageFlow &p, const Input &in, const RowStats &s)
         {QStringLiteral("Intervalo de amostragem"), interval},
         {QStringLiteral("Unidade"), unit},
     };
+    fields += in.integrity;
     double labelWidth = 0;
     for (const auto &f : fields)
         labelWidth = std::max(labelWidth, p.measure(f.first + QLatin1Char(':'), kLabel));
@@ -271,6 +272,16 @@ Document layout(const Input &input, QSizeF paperMm, const Measure &measure)
     readings(p, input, doc);
     p.finish(title(), input.source, input.madeAt);
     return doc;
+}
+
+QVector<std::pair<QString, QString>> integrityFields(const QString &path)
+{
+    const integrity::FileEvidence e = integrity::fileEvidence(path);
+    QVector<std::pair<QString, QString>> out{{QStringLiteral("SHA-256"), e.sha256.isEmpty() ? dash() : e.sha256},
+                                             {QStringLiteral("Assinatura"), e.statusText}};
+    if (!e.keyId.isEmpty())
+        out.append({QStringLiteral("Chave"), e.keyId});
+    return out;
 }
 
 } // namespace fullreport

@@ -74,7 +74,13 @@ struct Input {
     Limits limits;
     double mktKelvin = kDefaultMktKelvin;
     QDateTime madeAt;
+    // The file's integrity as checked when the report is made (SHA-256,
+    // signature status, key id): label and value, after the header's fields.
+    QVector<std::pair<QString, QString>> integrity;
 };
+
+// The integrity fields of the report of the data file at `path`.
+QVector<std::pair<QString, QString>> integrityFields(const QString &path);
 
 struct Document {
     QSizeF paper; // mm

@@ -1,9 +1,10 @@
 #include "core/study/StudyReport.h"
 
+#include "core/integrity/Evidence.h"
+
 #include "core/report/PageFlow.h"
 #include "core/stats/StatsText.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 
@@ -332,17 +333,6 @@ QString defaultTitle()
     return QStringLiteral("Estudo de mapeamento térmico");
 }
 
-QString fileSha256(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&f))
-        return {};
-    return QString::fromLatin1(hash.result().toHex());
-}
-
 QVector<FileEntry> fileEntries(const study::Result &result)
 {
     QVector<FileEntry> out;
@@ -351,7 +341,9 @@ QVector<FileEntry> fileEntries(const study::Result &result)
         e.name = QFileInfo(f.file).fileName();
         e.records = f.stats.records;
         e.intervalSeconds = f.intervalSeconds;
-        e.sha256 = fileSha256(f.file);
+        const integrity::FileEvidence evidence = integrity::fileEvidence(f.file);
+        e.sha256 = evidence.sha256;
+        e.signatureStatus = evidence.statusText;
         out.append(e);
     }
     return out;

@@ -20,8 +20,7 @@ struct FileEntry {
     int records = 0;
     qint64 intervalSeconds = 0;
     QString sha256; // lowercase hex of the file's bytes; empty when it could not be read
-    // Whether the file carries a valid signature, as its checker words it;
-    // "—" until one is checked.
+    // Whether the file carries a valid signature, checked with the user's key.
     QString signatureStatus = QStringLiteral("—");
 };
 
@@ -38,8 +37,6 @@ enum ChartTag { TemperatureChart = 1, HumidityChart = 2 };
 
 QString defaultTitle();
 
-// The file's SHA-256 in lowercase hex, read in blocks; empty when it cannot be read.
-QString fileSha256(const QString &path);
 // The appendix's entries of an analysed study (hashes read from the files).
 QVector<FileEntry> fileEntries(const study::Result &result);
 

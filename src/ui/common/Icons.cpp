@@ -412,6 +412,21 @@ const QHash<QString, Draw> &drawings()
              p.setBrush(kInk);
              p.drawPolygon(QPolygonF({{9.5, 13}, {15.5, 13}, {12.5, 15.8}}));
          }},
+        {QStringLiteral("Audit"),
+         [](QPainter &p) {
+             // A list of entries on a clipboard, with a check mark: the trail, checked.
+             p.setPen(pen(kInk, 0.9));
+             p.setBrush(kPaper);
+             p.drawRoundedRect(QRectF(2.5, 2, 10, 13), 1, 1);
+             p.setBrush(kGrey);
+             p.drawRect(QRectF(5.5, 1, 4, 2.5));
+             p.setPen(pen(kGrey, 0.9));
+             for (double y : {6.0, 8.5, 11.0})
+                 p.drawLine(QPointF(4.5, y), QPointF(9.5, y));
+             p.setPen(pen(kGreen, 1.6));
+             p.drawLine(QPointF(9, 11.5), QPointF(11, 13.5));
+             p.drawLine(QPointF(11, 13.5), QPointF(15, 8.5));
+         }},
         {QStringLiteral("Study"),
          [](QPainter &p) {
              // A room's floor plan with loggers in it: one hot, one cold, one in between.
@@ -507,7 +522,8 @@ QStringList toolbarIconKeys()
             QStringLiteral("AddText"), QStringLiteral("Stop"),       QStringLiteral("RecStopActive"),
             QStringLiteral("Print"),   QStringLiteral("Plot"),       QStringLiteral("Limit"),
             QStringLiteral("Alarm"),   QStringLiteral("Monitoring"), QStringLiteral("Report"),
-            QStringLiteral("Export"),  QStringLiteral("Study"),      QStringLiteral("Extras")};
+            QStringLiteral("Export"),  QStringLiteral("Study"),      QStringLiteral("Extras"),
+            QStringLiteral("Audit")};
 }
 
 QString toolbarPictureKey(int index)

@@ -1,6 +1,7 @@
 #include "ui/lists/FileList.h"
 
 #include "core/files/DataFile.h"
+#include "core/integrity/Evidence.h"
 #include "ui/common/App.h"
 #include "ui/common/Commands.h"
 #include "ui/lists/ListOps.h"
@@ -18,6 +19,11 @@ FileList::FileList(App &app, QWidget *parent) : ListWindow(app, QString(), paren
     addButton(QStringLiteral("Report"), QStringLiteral("Relatório"));
     addButton(QStringLiteral("Export"), QStringLiteral("Exportar CSV"));
     addButton(QStringLiteral("Study"), QStringLiteral("Enviar ao estudo de mapeamento"));
+    LblSignature = new QLabel(this);
+    LblSignature->setObjectName(QStringLiteral("LblSignature"));
+    LblSignature->setContentsMargins(6, 3, 6, 3);
+    LblSignature->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout()->addWidget(LblSignature);
     setFilePath(QString());
     for (int i = 0; i < 3; ++i) {
         LblMessage[i] = new QLabel(this);
@@ -51,6 +57,23 @@ void FileList::setFilePath(const QString &path)
     filePath_ = path;
     // Only a file on disk can join a study, which reads it again.
     button(QStringLiteral("Study"))->setEnabled(!path.isEmpty());
+    showSignature();
+}
+
+void FileList::showSignature()
+{
+    LblSignature->setVisible(!filePath_.isEmpty());
+    if (filePath_.isEmpty())
+        return;
+    const integrity::FileEvidence e = integrity::fileEvidence(filePath_);
+    const QString color = e.status == integrity::Status::Ok        ? QStringLiteral("#1b6e35")
+                          : e.status == integrity::Status::Partial ? QStringLiteral("#8a5a00")
+                          : e.status == integrity::Status::Altered ? QStringLiteral("#c62828")
+                                                                   : QStringLiteral("#4a5d73");
+    LblSignature->setStyleSheet(QStringLiteral("QLabel { color: %1; }").arg(color));
+    LblSignature->setText(e.keyId.isEmpty() ? e.statusText
+                                            : QStringLiteral("%1 (chave %2)").arg(e.statusText, e.keyId));
+    LblSignature->setToolTip(QStringLiteral("SHA-256: %1").arg(e.sha256));
 }
 
 Grid *FileList::unitGrid() const

@@ -26,6 +26,8 @@ public:
     void setFilePath(const QString &path);
 
     QLabel *LblMessage[3] = {nullptr, nullptr, nullptr};
+    // The file's signature as checked when it was opened, under the grids.
+    QLabel *LblSignature = nullptr;
 
 public slots:
     void Toolbar1_ButtonClick(const QString &key) override;
@@ -34,5 +36,6 @@ protected:
     void Form_Unload() override;
 
 private:
+    void showSignature();
     QString filePath_;
 };

@@ -23,8 +23,10 @@ fullreport::Input reportInput(ListWindow &list)
     in.company = list.company();
     in.celsius = list.celsiusShown();
     in.source = list.windowTitle();
-    if (qobject_cast<FileList *>(&list) == nullptr)
+    if (auto *file = qobject_cast<FileList *>(&list); file == nullptr)
         in.sourceLabel = QStringLiteral("Lista");
+    else if (!file->filePath().isEmpty())
+        in.integrity = fullreport::integrityFields(file->filePath());
     if (qobject_cast<List *>(&list) && s.PcSampleSeconds > 0)
         in.intervalSeconds = s.PcSampleSeconds;
     if (qobject_cast<DataList *>(&list) && s.logger.selectedSet >= 1 && s.logger.selectedSet <= s.logger.sets.size())

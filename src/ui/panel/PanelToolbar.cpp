@@ -1,5 +1,6 @@
 #include "ui/panel/Panel.h"
 
+#include "ui/audit/AuditWindow.h"
 #include "ui/common/App.h"
 #include "ui/common/Commands.h"
 #include "ui/common/Icons.h"
@@ -49,7 +50,7 @@ void Panel::buildToolbar()
     menu->setObjectName(QStringLiteral("MenuExtras"));
     for (const auto &[key, text, picture] :
          {std::tuple{"Alarms", "Limites de alarme", "Alarm"}, std::tuple{"Monitoring", "Monitoramento", "Monitoring"},
-          std::tuple{"Study", "Estudo de mapeamento", "Study"}}) {
+          std::tuple{"Study", "Estudo de mapeamento", "Study"}, std::tuple{"Audit", "Trilha de auditoria", "Audit"}}) {
         // Children of the toolbar, as the other buttons are, so that button()
         // and click() find them by their key.
         auto *a = new QAction(toolbarIcon(QLatin1String(picture)), QString::fromUtf8(text), Toolbar1);
@@ -128,6 +129,8 @@ void Panel::Toolbar1_ButtonClick(QAction *button)
         monitor_->showMonitoring();
     else if (key == QLatin1String("Study"))
         commands::openStudy(app_);
+    else if (key == QLatin1String("Audit"))
+        showAuditWindow(app_, *monitor_);
 }
 
 void Panel::cfCommand()
