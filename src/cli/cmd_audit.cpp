@@ -114,8 +114,10 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
                 entries.append(e);
             } else {
                 out << QString::number(e.value(QStringLiteral("seq")).toInteger()).rightJustified(6) << "  "
-                    << integrity::entryTimeText(e) << "  " << e.value(QStringLiteral("user")).toString().leftJustified(10) << " "
-                    << e.value(QStringLiteral("action")).toString().leftJustified(26) << " " << integrity::entryChangeText(e);
+                    << integrity::entryTimeText(e) << "  "
+                    << e.value(QStringLiteral("user")).toString().leftJustified(10) << " "
+                    << e.value(QStringLiteral("action")).toString().leftJustified(26) << " "
+                    << integrity::entryChangeText(e);
                 const QString reason = e.value(QStringLiteral("reason")).toString();
                 if (!reason.isEmpty())
                     out << "  (" << reason << ")";

@@ -71,8 +71,9 @@ private slots:
             QVERIFY(!a->icon().isNull());
             QCOMPARE(p.button(a->data().toString()), a);
         }
-        QCOMPARE(menuKeys, (QStringList{"Alarms", "Monitoring", "Study"}));
-        QCOMPARE(menuTexts, (QStringList{"Limites de alarme", "Monitoramento", "Estudo de mapeamento"}));
+        QCOMPARE(menuKeys, (QStringList{"Alarms", "Monitoring", "Study", "Audit"}));
+        QCOMPARE(menuTexts,
+                 (QStringList{"Limites de alarme", "Monitoramento", "Estudo de mapeamento", "Trilha de auditoria"}));
         // The study's entry opens its window, one at most.
         p.click(QStringLiteral("Study"));
         QPointer<QWidget> study = f.t.app->study;
@@ -81,6 +82,12 @@ private slots:
         p.click(QStringLiteral("Study"));
         QCOMPARE(f.t.app->study, study);
         delete study;
+        // So does the trail's.
+        p.click(QStringLiteral("Audit"));
+        QPointer<QWidget> audit = f.t.app->auditWindow;
+        QVERIFY(audit && audit->isVisible());
+        QCOMPARE(audit->windowTitle(), QStringLiteral("Trilha de auditoria"));
+        delete audit;
         for (int i = 0; i < 13; ++i) {
             QCOMPARE(b[i]->data().toString(), keys[i]);
             QCOMPARE(b[i]->toolTip(), tips[i]);

@@ -124,7 +124,8 @@ void AuditWindow::showKey()
 {
     QString error;
     const QString pub = integrity::publicKeyPathFor(integrity::keyPath());
-    const std::optional<integrity::PublicKey> key = QFileInfo::exists(pub) ? integrity::loadPublicKey(pub, &error) : std::nullopt;
+    const std::optional<integrity::PublicKey> key =
+        QFileInfo::exists(pub) ? integrity::loadPublicKey(pub, &error) : std::nullopt;
     const QString trail = QDir::toNativeSeparators(integrity::auditPath());
     LblKey->setText(key ? QStringLiteral("Chave pública: %1 (id %2)\nTrilha: %3")
                               .arg(QDir::toNativeSeparators(pub), integrity::keyIdText(key->id), trail)
