@@ -2,6 +2,7 @@
 // PDF, the full report (header, statistics, chart, readings over several
 // pages), their usage errors and an output that cannot be written.
 #include "support/CliRun.h"
+#include "support/Outputs.h"
 #include "support/TestApp.h"
 
 #include "core/files/DataFile.h"
@@ -20,21 +21,6 @@ using Result = CliResult;
 Result cli(const QStringList &args)
 {
     return runCli(args);
-}
-
-bool writeAll(const QString &path, const QByteArray &data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
-
-QString run(const QString &program, const QStringList &args)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return {};
-    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 // A recording file (no trailing TABs) in °C with a name and a company, and
@@ -75,7 +61,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY2(QFile::exists(qEnvironmentVariable("TH_CLI")), "TH_CLI not set");
-        QVERIFY(writeAll(dir.filePath("ensaio.dlf"), kFile));
+        QVERIFY(writeBytes(dir.filePath("ensaio.dlf"), kFile));
     }
 
     void textReport()
@@ -87,10 +73,10 @@ private slots:
         QCOMPARE(QString::fromUtf8(readAll(out)), kReport.join('\n') + '\n');
 
         // A file without records: the heading row and the ruler only.
-        QVERIFY(writeAll(dir.filePath("vazio.dlf"), "*\r\n*\r\n*\r\nN\xB0\tData\tHora\t\xB0"
-                                                    "F\tOrvalho(\xB0"
-                                                    "F)\t\xDAmido(\xB0"
-                                                    "F)\tUR%\t\r\n"));
+        QVERIFY(writeBytes(dir.filePath("vazio.dlf"), "*\r\n*\r\n*\r\nN\xB0\tData\tHora\t\xB0"
+                                                      "F\tOrvalho(\xB0"
+                                                      "F)\t\xDAmido(\xB0"
+                                                      "F)\tUR%\t\r\n"));
         QCOMPARE(cli({"report", dir.filePath("vazio.dlf"), "-o", out}).code, 0);
         const QStringList lines = QString::fromUtf8(readAll(out)).split('\n');
         QCOMPARE(lines.size(), 9);
@@ -109,7 +95,7 @@ private slots:
         QVERIFY(readAll(out).startsWith("%PDF"));
         // Same words, line by line, as the text report.
         QStringList words;
-        for (const QString &line : run("pdftotext", {"-layout", out, "-"}).split('\n')) {
+        for (const QString &line : programOutput("pdftotext", {"-layout", out, "-"}).split('\n')) {
             if (!line.trimmed().isEmpty())
                 words << line.simplified();
         }
@@ -118,7 +104,7 @@ private slots:
             expected << line.simplified();
         QCOMPARE(words, expected);
         // A fixed-pitch font, embedded.
-        const QString fonts = run("pdffonts", {out});
+        const QString fonts = programOutput("pdffonts", {out});
         if (!fonts.isEmpty())
             QVERIFY2(fonts.contains("Mono") || fonts.contains("Lucida") || fonts.contains("Courier"),
                      qPrintable(fonts));
@@ -133,9 +119,9 @@ private slots:
         const Result r = cli({"report", dir.filePath("ensaio.dlf"), "-o", out, "--full", "--limit", "rh=:99,5"});
         QCOMPARE(r.code, 0);
         QVERIFY2(r.out.contains("2 records, 2 pages"), qPrintable(r.out));
-        QVERIFY(run("pdfinfo", {out}).contains(QRegularExpression("Pages:\\s+2\\n")));
+        QVERIFY(programOutput("pdfinfo", {out}).contains(QRegularExpression("Pages:\\s+2\\n")));
         QStringList lines;
-        for (const QString &line : run("pdftotext", {"-layout", out, "-"}).split('\n'))
+        for (const QString &line : programOutput("pdftotext", {"-layout", out, "-"}).split('\n'))
             lines << line.simplified();
         const auto has = [&](const QString &line) { return lines.contains(line); };
         QVERIFY(has("Nome: João"));
@@ -183,11 +169,11 @@ private slots:
                         .arg(i % 100)
                         .toLatin1();
         }
-        QVERIFY(writeAll(dir.filePath("longo.dlf"), file));
+        QVERIFY(writeBytes(dir.filePath("longo.dlf"), file));
         const QString out = dir.filePath("longo.pdf");
         const Result r = cli({"report", dir.filePath("longo.dlf"), "-o", out, "--full", "--mkt-k", "9000"});
         QCOMPARE(r.code, 0);
-        const QString text = run("pdftotext", {"-layout", out, "-"});
+        const QString text = programOutput("pdftotext", {"-layout", out, "-"});
         QVERIFY(text.contains("TCM com ΔH/R = 9.000 K"));
         QVERIFY(text.contains("°F (graus Fahrenheit)"));
         // Every record once, with its own time and values, in two columns a page.

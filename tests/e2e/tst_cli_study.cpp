@@ -1,6 +1,7 @@
 // `study` as a user runs it: files written here, the JSON read back, the
 // report read with pdftotext, and what it says when files do not fit together.
 #include "support/CliRun.h"
+#include "support/Outputs.h"
 
 #include "core/files/DataFile.h"
 
@@ -34,20 +35,6 @@ QByteArray dataFile(bool celsius, const QStringList &temps, int startMinutes = 0
     return encodeDataText(crlfLines(lines));
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QString run(const QString &program, const QStringList &args)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return {};
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
 } // namespace
 
 class TestCliStudy : public QObject {
@@ -63,11 +50,11 @@ private slots:
         b = m_dir.filePath("fundo.dlf");
         c = m_dir.filePath("teto.dlf");
         late = m_dir.filePath("depois.dlf");
-        QVERIFY(writeFile(a, dataFile(true, {"4.0", "5.0", "9.0", "6.0", "5.0"})));
-        QVERIFY(writeFile(b, dataFile(true, {"3.0", "1.0", "1.5", "4.0", "9.0"})));
+        QVERIFY(writeBytes(a, dataFile(true, {"4.0", "5.0", "9.0", "6.0", "5.0"})));
+        QVERIFY(writeBytes(b, dataFile(true, {"3.0", "1.0", "1.5", "4.0", "9.0"})));
         // 5, 6, 9, 7, 5 °C, starting ten minutes before the others.
-        QVERIFY(writeFile(c, dataFile(false, {"39.2", "41.0", "42.8", "48.2", "44.6", "41.0"}, -10)));
-        QVERIFY(writeFile(late, dataFile(true, {"5.0", "5.0"}, 300)));
+        QVERIFY(writeBytes(c, dataFile(false, {"39.2", "41.0", "42.8", "48.2", "44.6", "41.0"}, -10)));
+        QVERIFY(writeBytes(late, dataFile(true, {"5.0", "5.0"}, 300)));
     }
 
     void jsonReadBack()
@@ -169,7 +156,7 @@ private slots:
                                     "--company", "ACME", "--responsible", "Ana Souza"});
         QCOMPARE(r.code, 0);
         QStringList lines;
-        for (const QString &line : run("pdftotext", {"-layout", out, "-"}).split('\n'))
+        for (const QString &line : programOutput("pdftotext", {"-layout", out, "-"}).split('\n'))
             lines << line.simplified();
         // Paragraphs may break anywhere between words.
         const QString text = lines.join(' ');
@@ -212,7 +199,7 @@ private slots:
         QCOMPARE(runCli({"study", a, b, "--chart", pdf}).code, 0);
         if (QStandardPaths::findExecutable("pdfinfo").isEmpty())
             QSKIP("pdfinfo is not installed");
-        const QString info = run("pdfinfo", {pdf});
+        const QString info = programOutput("pdfinfo", {pdf});
         QVERIFY2(info.contains(QRegularExpression("Pages:\\s+2\\n")), qPrintable(info));
         QVERIFY2(info.contains(QRegularExpression("Page size:\\s+84[12](\\.\\d+)? x 595")),
                  qPrintable(info)); // landscape

@@ -1,5 +1,6 @@
 // "Relatório" of the list windows: the full report of the rows a list shows,
 // through the print seam (a PDF file in place of the preview), read back.
+#include "support/Outputs.h"
 #include "support/TestApp.h"
 
 #include "core/files/DataFile.h"
@@ -15,15 +16,6 @@
 #include <QTest>
 
 namespace {
-QString pdfText(const QString &pdf)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return {};
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
 // The words of a line of the report, by their first words.
 QString lineStarting(const QString &text, const QString &start)
 {

@@ -1,6 +1,7 @@
 // The overlay chart's pixels: two loggers with known values, their colours
 // where their values lie, the envelope between them, the limits.
 #include "render/OverlayChart.h"
+#include "support/Outputs.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -20,19 +21,6 @@ study::Series constant(const QString &label, double value, int records = 61)
     return s;
 }
 
-int distance(QRgb a, QRgb b)
-{
-    return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
-}
-
-// Whether a pixel near `p` (within two pixels up or down) has the colour.
-bool colourNear(const QImage &image, QPointF p, const QColor &colour)
-{
-    for (int dy = -2; dy <= 2; ++dy)
-        if (distance(image.pixel(qRound(p.x()), qRound(p.y()) + dy), colour.rgb()) < 40)
-            return true;
-    return false;
-}
 } // namespace
 
 class TestOverlayChart : public QObject {
@@ -75,7 +63,7 @@ private slots:
         for (double limit : {5.0, 25.0}) {
             int red = 0;
             for (int x = int(g.plot.left()) + 5; x < int(g.plot.right()) - 5; ++x)
-                red += distance(image.pixel(x, qRound(g.at(kFrom, limit).y())), overlayLimitColor().rgb()) < 40;
+                red += colourDistance(image.pixel(x, qRound(g.at(kFrom, limit).y())), overlayLimitColor().rgb()) < 40;
             QVERIFY2(red > g.plot.width() / 4, qPrintable(QString::number(limit)));
         }
         // Each legend entry's colour, right of the plot, one below the other.
@@ -83,7 +71,7 @@ private slots:
         for (int i = 0; i < 2; ++i)
             for (int y = int(g.plot.top()); y < int(g.plot.top()) + 80 && found == i; ++y)
                 for (int x = int(g.plot.right()) + 5; x < image.width() && found == i; ++x)
-                    found += distance(image.pixel(x, y), overlayColor(i).rgb()) < 10;
+                    found += colourDistance(image.pixel(x, y), overlayColor(i).rgb()) < 10;
         QCOMPARE(found, 2);
     }
 
@@ -96,7 +84,7 @@ private slots:
         // No two of them close enough to be taken for each other.
         for (int i = 0; i < 30; ++i)
             for (int j = i + 1; j < 30; ++j)
-                QVERIFY2(distance(overlayColor(i).rgb(), overlayColor(j).rgb()) > 45,
+                QVERIFY2(colourDistance(overlayColor(i).rgb(), overlayColor(j).rgb()) > 45,
                          qPrintable(QStringLiteral("%1 %2").arg(i).arg(j)));
 
         // Thirty long labels: the legend's texts do not run into each other or off the picture.

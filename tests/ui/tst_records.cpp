@@ -5,6 +5,7 @@
 #include "core/integrity/Evidence.h"
 #include "core/integrity/Seal.h"
 #include "emulator/EmulatedLink.h"
+#include "support/Outputs.h"
 #include "support/SampleFiles.h"
 #include "support/TestApp.h"
 #include "ui/audit/AuditWindow.h"
@@ -40,15 +41,6 @@ QList<QJsonObject> trail()
         },
         nullptr);
     return out;
-}
-
-QString pdfText(const QString &pdf)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return {};
-    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // (scripted) open dialog, dropped or sent from the file list, labels and
 // limits typed, the table sorted, the report printed to PDF, the table
 // exported, the chart read by its pixels and by the mouse readout.
+#include "support/Outputs.h"
 #include "support/TestApp.h"
 
 #include "core/files/CsvFile.h"
@@ -93,29 +94,6 @@ QStringList labelColumn(const StudyWindow &w)
     for (int r = 0; r < w.GridLoggers->rowCount(); ++r)
         out << w.GridLoggers->item(r, StudyWindow::ColLabel)->text();
     return out;
-}
-
-QString pdfText(const QString &pdf)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return {};
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-int distance(QRgb a, QRgb b)
-{
-    return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
-}
-
-// Whether a pixel within two of `p` up or down has the colour.
-bool colourNear(const QImage &image, QPointF p, const QColor &colour)
-{
-    for (int dy = -2; dy <= 2; ++dy)
-        if (distance(image.pixel(qRound(p.x()), qRound(p.y()) + dy), colour.rgb()) < 40)
-            return true;
-    return false;
 }
 
 // A study window with the three loggers added through the open dialog and
