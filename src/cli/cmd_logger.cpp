@@ -12,7 +12,7 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err);
 const CliCommand kCommand{
     QStringLiteral("logger"), QStringLiteral("download, list, save or clear the instrument's logger memory"),
     QStringLiteral("termohigrometro-cli logger --port DEV (list [--json] | save --set N [--unit C|F] FILE | "
-                   "clear --yes) [--timeout S]\n"
+                   "clear --yes [--reason TEXT]) [--timeout S]\n"
                    "  list: downloads the memory and lists its sets (set, interval, readings, start);\n"
                    "        --json: {\"sets\":[{\"set\":1,\"interval_s\":60,\"readings\":N,\"start\":\"DD/MM/YYYY "
                    "hh:nn:ss\"}],\"used_percent\":X}\n"
@@ -38,7 +38,7 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
     const QCommandLineOption setOpt(QStringLiteral("set"), {}, QStringLiteral("N"));
     const QCommandLineOption unit(QStringLiteral("unit"), {}, QStringLiteral("C|F"), QStringLiteral("C"));
     const QCommandLineOption yes(QStringLiteral("yes"));
-    parser.addOptions({json, setOpt, unit, yes});
+    parser.addOptions({json, setOpt, unit, yes, common.reason});
     if (const int code = linkcli::parse(parser, kCommand, args, err); code >= 0)
         return code;
     const QStringList pos = parser.positionalArguments();
@@ -85,7 +85,8 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
         }
         if (!clearLoggerMemory(session->ctx()))
             return session->failure(err);
-        integrity::auditRecord(QStringLiteral("logger.clear"));
+        integrity::auditRecord(QStringLiteral("logger.clear"), QJsonValue::Null, QJsonValue::Null,
+                               parser.value(common.reason));
         return cliexit::Ok;
     }
 

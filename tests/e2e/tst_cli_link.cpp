@@ -101,9 +101,20 @@ private slots:
         m.clearReceivedLog();
         QCOMPARE(cli({"interval", "--port", dev, "set", "70000"}).code, 0);
         QTRY_VERIFY(readThenWrote(m.receivedLog(), "IR", QByteArray("IW\xff\xff")));
-        QCOMPARE(cli({"interval", "--port", dev, "set", "300"}).code, 0);
+        QCOMPARE(cli({"interval", "--port", dev, "set", "300", "--reason", "estudo de mapeamento"}).code, 0);
         Result r = cli({"interval", "--port", dev, "get"});
         QCOMPARE(r.out, QStringLiteral("300\n"));
+        // The change is in the trail with the value before it, the reason and the port.
+        r = cli({"audit", "show", "--json"});
+        QCOMPARE(r.code, 0);
+        const QJsonArray entries = QJsonDocument::fromJson(r.out.toUtf8()).array();
+        QVERIFY(!entries.isEmpty());
+        const QJsonObject set = entries.last().toObject();
+        QCOMPARE(set.value("action").toString(), QStringLiteral("instrument.interval.set"));
+        QCOMPARE(set.value("old").toInt(), 65535);
+        QCOMPARE(set.value("new").toInt(), 300);
+        QCOMPARE(set.value("reason").toString(), QStringLiteral("estudo de mapeamento"));
+        QCOMPARE(set.value("instrument").toObject().value("port").toString(), dev);
 
         m.clearReceivedLog();
         QCOMPARE(cli({"poweroff", "--port", dev, "set", "10"}).code, 0);
