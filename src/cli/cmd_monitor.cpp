@@ -1,5 +1,6 @@
 #include "cli/LinkCli.h"
 #include "cli/MonitorSinks.h"
+#include "core/monitor/EmailSink.h"
 #include "core/monitor/Metrics.h"
 #include "core/monitor/MqttPayload.h"
 #include "core/monitor/RecordingSink.h"
@@ -8,6 +9,7 @@
 #include "core/reading/Decode.h"
 #include "net/MetricsServer.h"
 #include "net/MqttSink.h"
+#include "net/SmtpSender.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -66,6 +68,17 @@ const CliCommand kCommand{
                    "                            (high/low/ok at the alarm level, warning-high/warning-low,\n"
                    "                            lost), TH_LEVEL (warning/alarm), TH_ALARM_ID, TH_VALUE,\n"
                    "                            TH_LOW, TH_HIGH, TH_TIME; ended after 30 s\n"
+                   "E-mail (each start, turn into an alarm, end, lost and restored link):\n"
+                   "  --email-to ADDR           a recipient; repeatable\n"
+                   "  --email-from ADDR         the sender address\n"
+                   "  --smtp URL                smtp://HOST:587 (STARTTLS required) or smtps://HOST:465\n"
+                   "  --smtp-insecure           allows smtp:// without TLS\n"
+                   "  --smtp-user USER          user name; its password comes from --smtp-password-file FILE\n"
+                   "                            or the environment variable TH_SMTP_PASSWORD\n"
+                   "  --smtp-cafile FILE        the CA that signed the server's certificate\n"
+                   "  --email-repeat D          again every D while an event is unacknowledged (default 1h;\n"
+                   "                            0 off). A server that fails is tried again with a growing\n"
+                   "                            pause; no sample waits for it.\n"
                    "  Every warning and alarm is an event with an id that waits for an acknowledgement:\n"
                    "  publish {\"id\": N, \"user\": \"...\", \"comment\": \"...\"} to <prefix>/alarm/ack (the\n"
                    "  comment is required); the event's new state follows on <prefix>/alarm, a refusal on\n"
@@ -357,10 +370,20 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
     const QCommandLineOption linkAlarmAfter(QStringLiteral("link-alarm-after"), {}, QStringLiteral("D"),
                                             QStringLiteral("5m"));
     const QCommandLineOption stateDir(QStringLiteral("state-dir"), {}, QStringLiteral("DIR"));
-    parser.addOptions({interval, idOpt,    mqtt,      mqttUser,      mqttPasswordFile, mqttPassword,
-                       mqttCa,   mqttCert, mqttKey,   topic,         haDiscovery,      haPrefix,
-                       metrics,  record,   unit,      json,          limitOpt,         alarmDelay,
-                       onAlarm,  warnOpt,  warnDelay, hysteresisOpt, linkAlarmAfter,   stateDir});
+    const QCommandLineOption emailTo(QStringLiteral("email-to"), {}, QStringLiteral("ADDR"));
+    const QCommandLineOption emailFrom(QStringLiteral("email-from"), {}, QStringLiteral("ADDR"));
+    const QCommandLineOption smtp(QStringLiteral("smtp"), {}, QStringLiteral("URL"));
+    const QCommandLineOption smtpInsecure(QStringLiteral("smtp-insecure"));
+    const QCommandLineOption smtpUser(QStringLiteral("smtp-user"), {}, QStringLiteral("USER"));
+    const QCommandLineOption smtpPasswordFile(QStringLiteral("smtp-password-file"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption smtpPassword(QStringLiteral("smtp-password"), {}, QStringLiteral("PASSWORD"));
+    const QCommandLineOption smtpCa(QStringLiteral("smtp-cafile"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption emailRepeat(QStringLiteral("email-repeat"), {}, QStringLiteral("D"), QStringLiteral("1h"));
+    parser.addOptions({interval, idOpt, mqtt, mqttUser, mqttPasswordFile, mqttPassword, mqttCa, mqttCert, mqttKey,
+                       topic, haDiscovery, haPrefix, metrics, record, unit, json, limitOpt, alarmDelay, onAlarm});
+    parser.addOptions({warnOpt, warnDelay, hysteresisOpt, linkAlarmAfter, stateDir});
+    parser.addOptions(
+        {emailTo, emailFrom, smtp, smtpInsecure, smtpUser, smtpPasswordFile, smtpPassword, smtpCa, emailRepeat});
     if (const int code = linkcli::parse(parser, kCommand, args, err); code >= 0)
         return code;
     if (!parser.positionalArguments().isEmpty())
@@ -369,6 +392,10 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
         return cliUsageError(err, kCommand,
                              QStringLiteral("no password on the command line (others can read it there): use "
                                             "--mqtt-password-file FILE or the environment variable TH_MQTT_PASSWORD"));
+    if (parser.isSet(smtpPassword))
+        return cliUsageError(err, kCommand,
+                             QStringLiteral("no password on the command line (others can read it there): use "
+                                            "--smtp-password-file FILE or the environment variable TH_SMTP_PASSWORD"));
     if (parser.value(common.port).isEmpty())
         return cliUsageError(err, kCommand, QStringLiteral("--port is required"));
 
@@ -431,6 +458,47 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
         alarmCommand = *words;
         if (!alarmConfig.any())
             return cliUsageError(err, kCommand, QStringLiteral("--on-alarm needs at least one --limit or --warn"));
+    }
+
+    std::optional<SmtpSettings> smtpSettings;
+    qint64 repeatMs = 0;
+    if (parser.isSet(smtp) || parser.isSet(emailTo)) {
+        SmtpSettings o;
+        o.url = parser.value(smtp);
+        o.to = parser.values(emailTo);
+        o.from = parser.value(emailFrom);
+        o.user = parser.value(smtpUser);
+        o.caFile = parser.value(smtpCa);
+        o.insecure = parser.isSet(smtpInsecure);
+        if (parser.isSet(smtpPasswordFile)) {
+            QString error;
+            const auto pw = readPasswordFile(parser.value(smtpPasswordFile), &error);
+            if (!pw) {
+                err << "termohigrometro-cli monitor: " << error << "\n";
+                return cliexit::Failure;
+            }
+            o.password = *pw;
+            o.hasPassword = true;
+        } else if (qEnvironmentVariableIsSet("TH_SMTP_PASSWORD")) {
+            o.password = qEnvironmentVariable("TH_SMTP_PASSWORD");
+            o.hasPassword = true;
+        }
+        if (const QString problem = o.problem(); !problem.isEmpty())
+            return cliUsageError(err, kCommand,
+                                 problem + QStringLiteral(" (--smtp URL, --email-from ADDR, --email-to ADDR)"));
+        if (!o.caFile.isEmpty() && !QFileInfo(o.caFile).isReadable()) {
+            err << "termohigrometro-cli monitor: cannot read " << o.caFile << "\n";
+            return cliexit::Failure;
+        }
+        const auto repeat = parseDurationMs(parser.value(emailRepeat));
+        if (!repeat)
+            return cliUsageError(err, kCommand, QStringLiteral("--email-repeat needs a duration (30m, 1h) or 0"));
+        repeatMs = *repeat;
+        smtpSettings = o;
+    } else {
+        for (const QCommandLineOption *o : {&emailFrom, &smtpInsecure, &smtpUser, &smtpPasswordFile, &smtpCa})
+            if (parser.isSet(*o))
+                return cliUsageError(err, kCommand, QStringLiteral("--%1 needs --smtp").arg(o->names().first()));
     }
 
     const QString u = parser.value(unit).toUpper();
@@ -590,12 +658,30 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
         sinks.add(std::move(metricsSink));
     if (!alarmCommand.isEmpty())
         sinks.add(std::make_unique<AlarmCommandSink>(id, alarmCommand, err));
+    std::unique_ptr<SmtpSender> mail;
+    if (smtpSettings) {
+        mail = std::make_unique<SmtpSender>(*smtpSettings);
+        QObject::connect(mail.get(), &SmtpSender::notice, say);
+        EmailSinkOptions eo;
+        eo.instrument = id;
+        eo.ackTopic = mqttOptions ? mqttOptions->topics.ack() : QString();
+        eo.from = smtpSettings->from;
+        eo.to = smtpSettings->to;
+        eo.repeatMs = repeatMs;
+        sinks.add(std::make_unique<EmailSink>(
+            eo, [m = mail.get()](const QByteArray &message, const QString &what) { m->send(message, what); },
+            [] { return QDateTime::currentDateTime(); }));
+    }
 
     // Everything the run was told, for whatever records changes of settings.
     sinks.settingsChanged(QStringLiteral("start"), {}, alarmConfig.toJson());
     Monitor monitor(*session, sinks, every, *timeout, err);
     monitor.run();
     sinks.close();
+    // What is still owed goes now, within a limit: a dead server must not
+    // hold up the service's stop for ever.
+    if (mail)
+        mail->close(10000);
     // It reads a sink the set owns: gone before the set.
     metricsServer.reset();
     return cliexit::Ok;
