@@ -244,6 +244,9 @@ QVector<AlarmEvent> AlarmMonitor::update(const Sample &sample)
             t.id = e.id;
             events.append(e);
         } else if (t.level != AlarmLevel::None && level == AlarmLevel::None) {
+            // The end tells the bounds it was weighed against (new ones, if they changed).
+            if (AlarmEvent *e = find(t.id))
+                e->bounds = t.level == AlarmLevel::Warning ? w : a;
             end(t.id, v);
             t.id = 0;
         } else if (level != AlarmLevel::None) {
