@@ -118,9 +118,9 @@ private slots:
         QVERIFY(p.LblTempAlarm->isHidden());
         QVERIFY(!isRed(p.LblTemperature));
         sampleFreshReading(p);
-        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA"));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
         QVERIFY(p.LblTempAlarm->isVisible() && isRed(p.LblTemperature));
-        QCOMPARE(p.LblRHAlarm->text(), QStringLiteral("BAIXA"));
+        QCOMPARE(p.LblRHAlarm->text(), QStringLiteral("BAIXA (não reconhecido)"));
         QVERIFY(p.LblRHAlarm->isVisible() && isRed(p.LblRH));
         QVERIFY(p.LblDewAlarm->isHidden() && !isRed(p.LblDew));
         QCOMPARE(m.beeps(), 1);
@@ -143,7 +143,7 @@ private slots:
         l = openLimits(p);
         l->CmdOK_Click();
         sampleFreshReading(p);
-        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA"));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
         QCOMPARE(m.runLog().size(), 2);
         QCOMPARE(m.beeps(), 1);
         QCOMPARE(samplesServed(), served + 1);
@@ -161,8 +161,34 @@ private slots:
         QVERIFY(p.LblTempAlarm->isVisible() && isRed(p.LblTemperature));
 
         sampleAt(f, 25.0, 50.0);
-        QVERIFY(p.LblTempAlarm->isHidden() && p.LblRHAlarm->isHidden());
+        // Back inside: no red, but the badges wait for an acknowledgement.
         QVERIFY(!isRed(p.LblTemperature) && !isRed(p.LblRH));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
+        QCOMPARE(p.LblRHAlarm->text(), QStringLiteral("BAIXA (não reconhecido)"));
+        m.showAlarmLog();
+        auto *events = qobject_cast<AlarmLogView *>(m.alarmLogWindow.data());
+        QVERIFY(events);
+        QCOMPARE(events->GridEvents->rowCount(), 2);
+        QCOMPARE(events->GridEvents->item(1, 5)->text(), QStringLiteral("32,0 °C")); // the peak
+        QCOMPARE(events->GridEvents->item(1, 7)->text(), QStringLiteral("não reconhecido"));
+        // An empty comment cancels; each answer acknowledges the oldest event waiting.
+        f.t.prompts->inputAnswers = {QString(), QStringLiteral("porta fechada"), QStringLiteral("umidificador ok")};
+        events->CmdAck_Click();
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
+        events->CmdAck_Click();
+        QVERIFY(p.LblTempAlarm->isHidden());
+        QVERIFY(p.LblRHAlarm->isVisible());
+        events->CmdAck_Click();
+        QVERIFY(p.LblRHAlarm->isHidden());
+        QVERIFY(events->GridEvents->item(1, 7)->text().startsWith(PanelMonitor::userName() + QStringLiteral(" em ")));
+        QCOMPARE(events->GridEvents->item(1, 8)->text(), QStringLiteral("porta fechada"));
+        QCOMPARE(events->GridEvents->item(0, 8)->text(), QStringLiteral("umidificador ok"));
+        // Nothing waits any more: said so, nothing asked.
+        events->CmdAck_Click();
+        QVERIFY(f.t.prompts->inputAnswers.empty());
+        QVERIFY(f.t.prompts->messages().last().contains("Nenhum alarme"));
+        events->close();
+        QVERIFY(httpGet(m.metricsUrl()).contains("termohigrometro_alarm_unacknowledged{instrument=\"lab1\"} 0\n"));
         QVERIFY(httpGet(m.metricsUrl()).contains("termohigrometro_alarm{instrument=\"lab1\",quantity=\"temp\"} 0\n"));
 
         // Without the sound a new alarm is silent.
@@ -172,16 +198,17 @@ private slots:
         l->CmdOK_Click();
         sampleAt(f, 31.0, 50.0);
         sampleFreshReading(p);
-        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA"));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
         QCOMPARE(m.beeps(), 1);
 
         // New limits are weighed at the next sample: inside them, the alarm ends there.
         l = openLimits(p);
         l->TxtTempHigh->setText(QStringLiteral("35"));
         l->CmdOK_Click();
-        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA"));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
         sampleFreshReading(p);
-        QVERIFY(p.LblTempAlarm->isHidden());
+        QVERIFY(!isRed(p.LblTemperature));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
 
         // Every start and end, one line each, in the dump folder's alarmes.csv.
         const QString log = f.t.app->autoDumpFolder() + QStringLiteral("/alarmes.csv");
@@ -215,7 +242,10 @@ private slots:
 
         // The broker got the same alarm events `monitor` publishes.
         const QString topic = QStringLiteral("termohigrometro/lab1/alarm");
-        QTRY_COMPARE_WITH_TIMEOUT(delivered(live, topic).size(), 6, 20000);
+        // The two acknowledgements among them.
+        QTRY_COMPARE_WITH_TIMEOUT(delivered(live, topic).size(), 8, 20000);
+        QCOMPARE(jsonPayload(delivered(live, topic).at(4)).value("ack_comment").toString(),
+                 QStringLiteral("porta fechada"));
         const QJsonObject first = jsonPayload(delivered(live, topic).first());
         QCOMPARE(first.value("quantity").toString(), QStringLiteral("temp"));
         QCOMPARE(first.value("state").toString(), QStringLiteral("high"));

@@ -1,5 +1,6 @@
 #include "ui/monitor/AlarmLimits.h"
 
+#include "core/monitor/EmailText.h"
 #include "ui/common/App.h"
 #include "ui/common/KeyFilter.h"
 #include "ui/monitor/AlarmLog.h"
@@ -260,20 +261,110 @@ AlarmLogView::AlarmLogView(PanelMonitor &monitor, QWidget *parent) : QWidget(par
                                            QStringLiteral("Valor"), QStringLiteral("Limite"),
                                            QStringLiteral("Unidade")});
     GridAlarms->horizontalHeader()->setStretchLastSection(true);
+    GridEvents = new QTableWidget(this);
+    GridEvents->setObjectName(QStringLiteral("GridEvents"));
+    GridEvents->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    GridEvents->setSelectionBehavior(QAbstractItemView::SelectRows);
+    GridEvents->setSelectionMode(QAbstractItemView::SingleSelection);
+    GridEvents->verticalHeader()->hide();
+    GridEvents->setAlternatingRowColors(true);
+    GridEvents->setColumnCount(9);
+    GridEvents->setHorizontalHeaderLabels({QStringLiteral("Nº"), QStringLiteral("Grandeza"), QStringLiteral("Nível"),
+                                           QStringLiteral("Início"), QStringLiteral("Fim"), QStringLiteral("Pico"),
+                                           QStringLiteral("Duração"), QStringLiteral("Reconhecido por"),
+                                           QStringLiteral("Comentário")});
+    GridEvents->horizontalHeader()->setStretchLastSection(true);
+    CmdAck = new QPushButton(QStringLiteral("Reconhecer"), this);
+    CmdAck->setObjectName(QStringLiteral("CmdAck"));
+    connect(CmdAck, &QPushButton::clicked, this, &AlarmLogView::CmdAck_Click);
     LblLogFile = new QLabel(this);
     LblLogFile->setObjectName(QStringLiteral("LblLogFile"));
     LblLogFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
     LblLogFile->setWordWrap(true);
     auto *layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("Eventos"), this));
+    layout->addWidget(GridEvents, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(CmdAck);
+    layout->addLayout(buttons);
+    layout->addWidget(new QLabel(QStringLiteral("Registro"), this));
     layout->addWidget(GridAlarms, 1);
     layout->addWidget(LblLogFile);
     connect(&monitor_, &PanelMonitor::logChanged, this, &AlarmLogView::refresh);
     refresh();
-    resize(640, 320);
+    resize(760, 480);
+}
+
+void AlarmLogView::CmdAck_Click()
+{
+    const QVector<AlarmEvent> events = monitor_.events();
+    quint64 id = 0;
+    if (const auto rows = GridEvents->selectionModel()->selectedRows(); !rows.isEmpty())
+        id = GridEvents->item(rows.first().row(), 0)->text().toULongLong();
+    if (id == 0)
+        for (const AlarmEvent &e : events)
+            if (!e.acknowledged) {
+                id = e.id;
+                break;
+            }
+    App &app = monitor_.app();
+    if (id == 0) {
+        app.prompts().message(QStringLiteral("Nenhum alarme espera reconhecimento."), texts::kTitle);
+        return;
+    }
+    const QString comment =
+        app.prompts()
+            .input(QStringLiteral("Alarme nº %1: o que foi verificado ou feito? (obrigatório)").arg(id),
+                   QStringLiteral("Reconhecer alarme"), QString())
+            .trimmed();
+    if (comment.isEmpty())
+        return; // cancelled
+    QString error;
+    if (!monitor_.acknowledge(id, comment, &error))
+        app.prompts().message(QStringLiteral("O alarme nº %1 não foi reconhecido: %2").arg(id).arg(error),
+                              texts::kTitle);
 }
 
 void AlarmLogView::refresh()
 {
+    const QVector<AlarmEvent> events = monitor_.events();
+    GridEvents->setRowCount(int(events.size()));
+    const QColor red(0xc6, 0x28, 0x28);
+    for (int i = 0; i < events.size(); ++i) {
+        const AlarmEvent &e = events[events.size() - 1 - i];
+        const auto when = [](const QDateTime &t) {
+            return t.isValid() ? t.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")) : QString();
+        };
+        QString what = e.subject == AlarmSubject::Link      ? QStringLiteral("comunicação")
+                       : e.subject == AlarmSubject::Battery ? QStringLiteral("bateria")
+                                                            : quantityName(e.quantity);
+        const QString peak = e.peak && e.subject == AlarmSubject::Quantity
+                                 ? QLocale(QLocale::Portuguese, QLocale::Brazil).toString(*e.peak, 'f', 1) +
+                                       QLatin1Char(' ') + unitText(e.quantity, true)
+                                 : QString();
+        const QDateTime until = e.running() ? monitor_.app().clock().now() : e.ended;
+        const QString duration = e.started.isValid() ? durationPhrase(e.started.msecsTo(until)) : QString();
+        const QString ack = e.acknowledged ? QStringLiteral("%1 em %2").arg(e.ackUser, when(e.ackTime))
+                                           : QStringLiteral("não reconhecido");
+        const QStringList cells{QString::number(e.id),
+                                what,
+                                e.level == AlarmLevel::Warning ? QStringLiteral("aviso") : QStringLiteral("alarme"),
+                                when(e.started),
+                                e.running() ? QStringLiteral("em curso") : when(e.ended),
+                                peak,
+                                duration,
+                                ack,
+                                e.ackComment};
+        for (int c = 0; c < cells.size(); ++c) {
+            auto *item = new QTableWidgetItem(cells[c]);
+            if ((c == 4 && e.running()) || (c == 7 && !e.acknowledged))
+                item->setForeground(red);
+            GridEvents->setItem(i, c, item);
+        }
+    }
+    GridEvents->resizeColumnsToContents();
+
     const QStringList lines = monitor_.runLog();
     GridAlarms->setRowCount(int(lines.size()));
     // The newest first: the one a user opens the window for.

@@ -58,7 +58,16 @@ class AlarmLogView : public QWidget {
 public:
     AlarmLogView(PanelMonitor &monitor, QWidget *parent = nullptr);
     QTableWidget *GridAlarms = nullptr;
+    // The events, open and past: start, end, peak, duration, who
+    // acknowledged them and why; the newest first.
+    QTableWidget *GridEvents = nullptr;
+    QPushButton *CmdAck = nullptr;
     QLabel *LblLogFile = nullptr;
+
+public slots:
+    // Acknowledges the selected event (or the oldest one waiting) with a
+    // comment asked for; an empty answer cancels.
+    void CmdAck_Click();
 
 private:
     void refresh();

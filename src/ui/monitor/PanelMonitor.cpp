@@ -13,8 +13,12 @@
 #include <QApplication>
 #include <QHostAddress>
 #include <QInputDialog>
+#include <QJsonObject>
 
 #include <qt6keychain/keychain.h>
+
+#include <pwd.h>
+#include <unistd.h>
 
 // The one sink of the run's set: it hands everything on to the sinks of the
 // moment, so the MQTT sink and the metrics can be replaced while the alarm
@@ -33,12 +37,43 @@ public:
             s->onLinkChanged(up, when);
     }
     void onAlarm(const AlarmEvent &event) override { m_.dispatch({event}); }
+    void onAcknowledged(const AlarmEvent &event) override
+    {
+        for (SampleSink *s : m_.current())
+            s->onAcknowledged(event);
+    }
 
 private:
     PanelMonitor &m_;
 };
 
 namespace {
+QJsonObject alarmSettingsJson(const PanelSettings &s)
+{
+    AlarmConfig c;
+    c.alarm = s.limits;
+    c.alarmDelay = AlarmDelay{s.delay, 0};
+    c.linkAlarmAfterMs = 0;
+    c.batteryWarning = false;
+    QJsonObject o = c.toJson();
+    o[QStringLiteral("sound")] = s.sound;
+    return o;
+}
+
+// No password here: it lives in the keyring.
+QJsonObject publishJson(const PublishOptions &p)
+{
+    return QJsonObject{{"enabled", p.enabled},
+                       {"host", p.host},
+                       {"port", int(p.port)},
+                       {"user", p.user},
+                       {"ca_file", p.caFile},
+                       {"topic_prefix", p.topicPrefix},
+                       {"id", p.id},
+                       {"ha_discovery", p.haDiscovery},
+                       {"metrics_port", int(p.metricsPort)}};
+}
+
 const QString kKeyringService = QStringLiteral("termohigrometro");
 
 std::optional<QString> askPassword(QWidget *parent, const QString &text)
@@ -265,6 +300,7 @@ bool PanelMonitor::setAlarmSettings(const Limits &limits, int delay, bool sound,
     // Running alarms are not ended here: the next sample weighs them
     // against the new limits, so the log never says "normal" while the
     // value is still outside.
+    const QJsonObject before = alarmSettingsJson(settings_);
     if (limits != settings_.limits || delay != settings_.delay)
         sinks_->alarms().setLimits(limits, delay);
     settings_.limits = limits;
@@ -272,6 +308,7 @@ bool PanelMonitor::setAlarmSettings(const Limits &limits, int delay, bool sound,
     settings_.sound = sound;
     if (metrics_)
         metrics_->setLimits(limits);
+    sinks_->settingsChanged(QStringLiteral("limits"), before, alarmSettingsJson(settings_));
     emit alarmsChanged();
     return settings_.save(error);
 }
@@ -292,6 +329,7 @@ bool PanelMonitor::setPublishing(const PublishOptions &options, const std::optio
     // go to the new connection, under others they would say the wrong thing.
     const bool sameTopics = options.id == old.id && options.topicPrefix == old.topicPrefix;
     settings_.publish = options;
+    sinks_->settingsChanged(QStringLiteral("notifications"), publishJson(old), publishJson(options));
     const bool saved = settings_.save(error);
     if (!sameAccount)
         sessionPassword_.reset();
@@ -345,6 +383,45 @@ bool PanelMonitor::setPublishing(const PublishOptions &options, const std::optio
 AlarmState PanelMonitor::state(Quantity q) const
 {
     return sinks_->alarms().state(q);
+}
+
+QVector<AlarmEvent> PanelMonitor::events() const
+{
+    return sinks_->alarms().events();
+}
+
+std::optional<AlarmEvent> PanelMonitor::unacknowledged(Quantity q) const
+{
+    const QVector<AlarmEvent> all = events();
+    for (auto it = all.crbegin(); it != all.crend(); ++it)
+        if (it->subject == AlarmSubject::Quantity && it->quantity == q && !it->acknowledged)
+            return *it;
+    return std::nullopt;
+}
+
+QString PanelMonitor::userName()
+{
+    if (const passwd *pw = getpwuid(geteuid()))
+        return QString::fromLocal8Bit(pw->pw_name);
+    return qEnvironmentVariable("USER");
+}
+
+bool PanelMonitor::acknowledge(quint64 id, const QString &comment, QString *error)
+{
+    const auto r = sinks_->acknowledge(id, userName(), comment, app_.clock().now());
+    if (!r.ok) {
+        if (error)
+            *error = r.error;
+        return false;
+    }
+    emit alarmsChanged();
+    emit logChanged();
+    return true;
+}
+
+void PanelMonitor::addSink(SampleSink *sink)
+{
+    sinks_->add(sink);
 }
 
 QString PanelMonitor::logFile() const

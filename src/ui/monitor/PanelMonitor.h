@@ -53,6 +53,20 @@ public:
                        QString *notice = nullptr);
 
     AlarmState state(Quantity q) const;
+    // The events of this run (running, unacknowledged, the latest others), by id.
+    QVector<AlarmEvent> events() const;
+    // The latest event of the quantity still waiting for an acknowledgement.
+    std::optional<AlarmEvent> unacknowledged(Quantity q) const;
+    // Acknowledges an event as the user logged in; false with the reason.
+    bool acknowledge(quint64 id, const QString &comment, QString *error = nullptr);
+    // The login name acknowledgements are recorded under.
+    static QString userName();
+    App &app() const { return app_; }
+    // One more consumer of samples and alarm events (not owned), which hears
+    // every start, end and acknowledgement (SampleSink::onAcknowledged) and
+    // every change of the alarm or publishing settings, old and new
+    // (SampleSink::onSettingsChanged): the place for an audit trail.
+    void addSink(SampleSink *sink);
     std::optional<bool> linkUp() const { return sinks_->linkUp(); }
     QString logFile() const;
     QStringList runLog() const;
