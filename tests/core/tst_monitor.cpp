@@ -2,6 +2,7 @@
 // start and end, the exact MQTT texts, and the queue that carries them over
 // a broker's outage.
 #include "core/monitor/Alarms.h"
+#include "core/monitor/EmailSink.h"
 #include "core/monitor/MqttPayload.h"
 #include "core/monitor/PublishQueue.h"
 #include "core/monitor/Schedule.h"
@@ -287,6 +288,81 @@ private slots:
         limitsOnly.start(t0);
         QVERIFY(limitsOnly.checkLink(t0.addDays(1)).isEmpty());
         QVERIFY(limitsOnly.update(s).isEmpty());
+    }
+
+    void emailsForNewsAndRemindersUntilAcknowledged()
+    {
+        AlarmConfig c;
+        QString error;
+        QVERIFY(parseLimit("temp=2:8", c.warning, &error));
+        QVERIFY(parseLimit("temp=0:10", c.alarm, &error));
+        SinkSet set{AlarmMonitor(c)};
+        QDateTime now = sample(0, 50, 0).time;
+        QStringList subjects;
+        QList<QByteArray> messages;
+        EmailSinkOptions o;
+        o.instrument = "camara-1";
+        o.ackTopic = "lab/camara-1/alarm/ack";
+        o.from = "termo@example.org";
+        o.to = QStringList{"a@example.org", "b@example.org"};
+        o.repeatMs = 600000;
+        EmailSink mail(
+            o,
+            [&](const QByteArray &m, const QString &what) {
+                messages << m;
+                subjects << what;
+            },
+            [&] { return now; });
+        set.add(&mail);
+        int k = 0;
+        auto at = [&](double t) {
+            now = sample(0, 50, k).time;
+            set.sample(sample(t, 50, k));
+            k += 60;
+        };
+        at(5);
+        at(9.3);  // warning
+        at(9.8);  // the same warning: no news
+        at(10.5); // an alarm
+        at(-0.5); // to the other side: no news
+        at(5);    // the end
+        QCOMPARE(subjects, (QStringList{"[Termo-higrômetro] AVISO Temperatura ALTA 9,3 °C — camara-1",
+                                        "[Termo-higrômetro] ALARME Temperatura ALTA 10,5 °C — camara-1",
+                                        "[Termo-higrômetro] FIM ALARME Temperatura 5,0 °C — camara-1"}));
+        const QString end = QString::fromUtf8(messages.last());
+        QVERIFY(end.contains("To: a@example.org, b@example.org\r\n"));
+        QVERIFY(end.contains("Subject: =?UTF-8?B?"));
+        QVERIFY(end.contains("Duração: 4 min"));
+        QVERIFY(end.contains("Pico: -0,5 °C")); // the last side's farthest value
+        QVERIFY(end.contains("\"id\": 1"));
+        QVERIFY(end.contains("lab/camara-1/alarm/ack"));
+        QVERIFY(!end.contains("\n\n.")); // no line of a lone dot
+
+        // Reminders every 10 minutes while nobody acknowledges, none after.
+        now = now.addSecs(599);
+        mail.checkRepeats();
+        QCOMPARE(subjects.size(), 3);
+        now = now.addSecs(1);
+        mail.checkRepeats();
+        QCOMPARE(subjects.size(), 4);
+        QVERIFY(subjects.last().contains("NÃO RECONHECIDO"));
+        mail.checkRepeats();
+        QCOMPARE(subjects.size(), 4);
+        QVERIFY(set.acknowledge(1, "ana", "ok", now).ok);
+        now = now.addSecs(3600);
+        mail.checkRepeats();
+        QCOMPARE(subjects.size(), 4);
+
+        // The lost and restored instrument.
+        set.alarms().start(now);
+        set.checkLink(now.addSecs(300));
+        QCOMPARE(subjects.last(),
+                 QStringLiteral("[Termo-higrômetro] ALARME Sem comunicação com o instrumento — camara-1"));
+        now = now.addSecs(400);
+        set.sample(sample(5, 50, 2000));
+        QVERIFY(
+            subjects.last().startsWith("[Termo-higrômetro] FIM ALARME Comunicação com o instrumento restabelecida"));
+        set.close();
     }
 
     void statePayloadCarriesTheDotTexts()
