@@ -400,7 +400,8 @@ private slots:
             {"TxtRHHigh", "-", "Umidade, máximo: \"-\" não é um número."},
             {"TxtRHHigh", "101", "Umidade: os limites vão de 0 a 100 %UR."},
             {"TxtTempLow", "40", "Temperatura: o mínimo deve ser menor que o máximo."},
-            {"TxtDelay", "0", "Atraso: um número inteiro de amostras, de 1 a 10000."},
+            {"TxtDelay", "0", "Atraso: um número inteiro de amostras, de 1 a 10000, ou uma duração (90s, 30m, 2h)."},
+            {"TxtTempHyst", "-", "Temperatura, histerese: \"-\" não é um número positivo."},
         };
         for (const auto &w : wrong) {
             AlarmLimits *l = openLimits(p);
@@ -444,6 +445,46 @@ private slots:
         QVERIFY(!m.settings().publish.enabled);
     }
 
+    // The warning level and the hysteresis as the panel's log tells them, and
+    // the silent instrument on the test's clock.
+    void warningsHysteresisAndTheSilentInstrument()
+    {
+        PanelFixture f;
+        Panel &p = *f.panel;
+        QVERIFY(f.start());
+        f.sampleByHand();
+        PanelMonitor &m = *p.monitor();
+        m.setBeeper([] {});
+        AlarmLimits *l = openLimits(p);
+        l->TxtTempWarnHigh->setText(QStringLiteral("28"));
+        l->TxtTempHigh->setText(QStringLiteral("32"));
+        l->TxtTempHyst->setText(QStringLiteral("1"));
+        l->CmdOK_Click();
+        QVERIFY(f.t.prompts->messages().isEmpty());
+        const auto last = [&] { return m.runLog().isEmpty() ? QString() : m.runLog().last(); };
+        sampleAt(f, 29.0, 50.0);
+        QVERIFY2(last().endsWith(",temperatura,aviso ALTA,29.0,28.0,°C"), qPrintable(last()));
+        QCOMPARE(m.beeps(), 0); // the sound is for alarms
+        QVERIFY(!isRed(p.LblTemperature));
+        sampleAt(f, 33.0, 50.0);
+        QVERIFY2(last().endsWith(",temperatura,ALTA,33.0,32.0,°C"), qPrintable(last()));
+        QCOMPARE(m.beeps(), 1);
+        sampleAt(f, 31.5, 50.0); // within the hysteresis: still an alarm
+        QCOMPARE(m.runLog().size(), 2);
+        sampleAt(f, 27.5, 50.0);
+        QVERIFY2(last().endsWith(",temperatura,aviso ALTA,27.5,28.0,°C"), qPrintable(last()));
+        sampleAt(f, 26.5, 50.0);
+        QVERIFY2(last().endsWith(",temperatura,normal,26.5,28.0,°C"), qPrintable(last()));
+        QCOMPARE(m.events().size(), 1); // one event all along
+
+        // Five minutes without a sample by the panel's clock.
+        f.t.clock->t = f.t.clock->t.addSecs(301);
+        QTRY_VERIFY_WITH_TIMEOUT(last().endsWith(",comunicação,sem comunicação,,,"), 10000);
+        sampleFreshReading(p);
+        QVERIFY2(last().endsWith(",comunicação,normal,,,"), qPrintable(last()));
+        QCOMPARE(m.events().size(), 2);
+    }
+
     void settingsLastAndSurviveDamage()
     {
         PanelFixture f;
@@ -454,6 +495,10 @@ private slots:
         l->TxtRHHigh->setText(QStringLiteral("80"));
         l->TxtDewHigh->setText(QStringLiteral("2,3"));
         l->TxtDelay->setText(QStringLiteral("3"));
+        l->TxtRHWarnHigh->setText(QStringLiteral("70,5"));
+        l->TxtRHHyst->setText(QStringLiteral("2"));
+        l->TxtWarnDelay->setText(QStringLiteral("2m"));
+        l->TxtLinkAfter->setText(QStringLiteral("10m"));
         l->ChkSound->setChecked(false);
         l->CmdOK_Click();
         Monitoring *w = openMonitoring(p);
@@ -474,6 +519,10 @@ private slots:
         QVERIFY(!back.limits[Quantity::Temperature].high);
         QCOMPARE(*back.limits[Quantity::Humidity].high, 80.0);
         QCOMPARE(back.delay, 3);
+        QCOMPARE(*back.warning[Quantity::Humidity].high, 70.5);
+        QCOMPARE(back.hysteresis[size_t(Quantity::Humidity)], 2.0);
+        QCOMPARE(back.warningDelay, AlarmDelay({1, 120000}));
+        QCOMPARE(back.linkAlarmAfterMs, qint64(600000));
         QVERIFY(!back.sound);
         // What was typed, not its binary neighbour (2.2999999999999998).
         QVERIFY2(readAll(PanelSettings::file()).contains("dew=:2.3\n"), readAll(PanelSettings::file()).constData());

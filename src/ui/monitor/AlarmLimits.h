@@ -25,6 +25,14 @@ public:
     QLineEdit *TxtRHLow = nullptr, *TxtRHHigh = nullptr;
     QLineEdit *TxtDewLow = nullptr, *TxtDewHigh = nullptr;
     QLineEdit *TxtDelay = nullptr;
+    // The warning level: its bounds, its delay; the hysteresis of each
+    // quantity; how long without a sample is an alarm of the link.
+    QLineEdit *TxtTempWarnLow = nullptr, *TxtTempWarnHigh = nullptr;
+    QLineEdit *TxtRHWarnLow = nullptr, *TxtRHWarnHigh = nullptr;
+    QLineEdit *TxtDewWarnLow = nullptr, *TxtDewWarnHigh = nullptr;
+    QLineEdit *TxtTempHyst = nullptr, *TxtRHHyst = nullptr, *TxtDewHyst = nullptr;
+    QLineEdit *TxtWarnDelay = nullptr;
+    QLineEdit *TxtLinkAfter = nullptr;
     QCheckBox *ChkSound = nullptr;
     QPushButton *CmdOK = nullptr;
     QPushButton *CmdCancel = nullptr;

@@ -14,6 +14,7 @@
 #include <QHostAddress>
 #include <QInputDialog>
 #include <QJsonObject>
+#include <QTimer>
 
 #include <qt6keychain/keychain.h>
 
@@ -50,12 +51,7 @@ private:
 namespace {
 QJsonObject alarmSettingsJson(const PanelSettings &s)
 {
-    AlarmConfig c;
-    c.alarm = s.limits;
-    c.alarmDelay = AlarmDelay{s.delay, 0};
-    c.linkAlarmAfterMs = 0;
-    c.batteryWarning = false;
-    QJsonObject o = c.toJson();
+    QJsonObject o = s.alarmConfig().toJson();
     o[QStringLiteral("sound")] = s.sound;
     return o;
 }
@@ -119,7 +115,19 @@ void PanelMonitor::start()
         app_.showError(problem);
     log_ = std::make_unique<AlarmLog>(app_.autoDumpFolder() + QStringLiteral("/alarmes.csv"),
                                       [this](const QString &text) { app_.showError(text); });
-    sinks_->alarms() = AlarmMonitor(settings_.limits, settings_.delay);
+    sinks_->alarms().setConfig(settings_.alarmConfig());
+    sinks_->alarms().start(app_.clock().now());
+    // A silent instrument is an alarm of its own: looked at every second.
+    auto *linkCheck = new QTimer(this);
+    connect(linkCheck, &QTimer::timeout, this, [this] {
+        if (closed_)
+            return;
+        if (!sinks_->checkLink(app_.clock().now()).isEmpty()) {
+            emit alarmsChanged();
+            emit logChanged();
+        }
+    });
+    linkCheck->start(1000);
     rebuild(std::nullopt, false, true);
     if (settings_.publish.enabled)
         startWithPasswordFromKeyring();
@@ -220,6 +228,7 @@ void PanelMonitor::rebuild(const std::optional<QString> &password, bool mqttToo,
     }
     if (metricsToo && p.metricsPort != 0) {
         metrics_ = std::make_unique<MetricsSink>(instrumentId(), settings_.limits);
+        metrics_->setWarningLimits(settings_.warning);
         if (up)
             metrics_->onLinkChanged(*up, now);
         metricsServer_ = std::make_unique<MetricsServer>([m = metrics_.get()] { return m->text(); });
@@ -261,7 +270,8 @@ void PanelMonitor::sample(const Reading &reading, const QDateTime &time)
     last_ = s;
     bool started = false;
     for (const AlarmEvent &e : events)
-        started = started || (e.state != AlarmState::Ok && before[size_t(e.quantity)] == AlarmState::Ok);
+        started = started || (e.subject == AlarmSubject::Quantity && e.level == AlarmLevel::Alarm &&
+                              e.state != AlarmState::Ok && before[size_t(e.quantity)] == AlarmState::Ok);
     if (started && settings_.sound) {
         ++beeps_;
         if (beeper_)
@@ -295,19 +305,36 @@ void PanelMonitor::dispatch(const QVector<AlarmEvent> &events)
 
 bool PanelMonitor::setAlarmSettings(const Limits &limits, int delay, bool sound, QString *error)
 {
-    if (limits == settings_.limits && delay == settings_.delay && sound == settings_.sound)
+    PanelSettings a = settings_;
+    a.limits = limits;
+    a.delay = delay;
+    a.delayMs = 0;
+    a.sound = sound;
+    return setAlarmSettings(a, error);
+}
+
+bool PanelMonitor::setAlarmSettings(const PanelSettings &a, QString *error)
+{
+    if (a.sameAlarms(settings_))
         return true;
+    const QJsonObject before = alarmSettingsJson(settings_);
     // Running alarms are not ended here: the next sample weighs them
     // against the new limits, so the log never says "normal" while the
     // value is still outside.
-    const QJsonObject before = alarmSettingsJson(settings_);
-    if (limits != settings_.limits || delay != settings_.delay)
-        sinks_->alarms().setLimits(limits, delay);
-    settings_.limits = limits;
-    settings_.delay = delay;
-    settings_.sound = sound;
-    if (metrics_)
-        metrics_->setLimits(limits);
+    if (!(a.alarmConfig() == settings_.alarmConfig()))
+        sinks_->alarms().setConfig(a.alarmConfig());
+    settings_.limits = a.limits;
+    settings_.delay = a.delay;
+    settings_.sound = a.sound;
+    settings_.warning = a.warning;
+    settings_.warningDelay = a.warningDelay;
+    settings_.delayMs = a.delayMs;
+    settings_.hysteresis = a.hysteresis;
+    settings_.linkAlarmAfterMs = a.linkAlarmAfterMs;
+    if (metrics_) {
+        metrics_->setLimits(settings_.limits);
+        metrics_->setWarningLimits(settings_.warning);
+    }
     sinks_->settingsChanged(QStringLiteral("limits"), before, alarmSettingsJson(settings_));
     emit alarmsChanged();
     return settings_.save(error);

@@ -44,6 +44,9 @@ public:
     // samples against them; running alarms go on until a sample ends them.
     // Settings equal to the current ones change nothing.
     bool setAlarmSettings(const Limits &limits, int delay, bool sound, QString *error = nullptr);
+    // The same with every alarm setting of `alarms` (limits, warnings,
+    // delays, hysteresis, the link alarm, the sound); the rest is ignored.
+    bool setAlarmSettings(const PanelSettings &alarms, QString *error = nullptr);
     // Stores the publishing options. Only a change of the broker, the
     // account, the id or the topics makes a new connection; the messages
     // still queued go with it under the same topics, and *notice says what

@@ -64,6 +64,34 @@ QString read(const QSettings &s, PanelSettings &out)
         if (!parseLimit(quantityKey(q) + QLatin1Char('=') + text, out.limits, nullptr))
             return bad(key);
     }
+    for (Quantity q : kLimited) {
+        const QString key = QStringLiteral("warnings/") + quantityKey(q);
+        const QString text = s.value(key).toString();
+        if (!text.isEmpty() && !parseLimit(quantityKey(q) + QLatin1Char('=') + text, out.warning, nullptr))
+            return bad(key);
+        const QString hkey = QStringLiteral("alarms/hysteresis_") + quantityKey(q);
+        if (s.contains(hkey)) {
+            const auto h = parseDecimal(s.value(hkey).toString());
+            if (!h || *h < 0)
+                return bad(hkey);
+            out.hysteresis[size_t(q)] = *h;
+        }
+    }
+    if (s.contains(QStringLiteral("warnings/delay"))) {
+        const auto d = AlarmDelay::parse(s.value(QStringLiteral("warnings/delay")).toString());
+        if (!d)
+            return bad(QStringLiteral("warnings/delay"));
+        out.warningDelay = *d;
+    }
+    for (const auto &[key, target] : {std::pair{QStringLiteral("alarms/delayDuration"), &out.delayMs},
+                                      std::pair{QStringLiteral("alarms/linkAlarmAfter"), &out.linkAlarmAfterMs}}) {
+        if (!s.contains(key))
+            continue;
+        const auto ms = parseDurationMs(s.value(key).toString());
+        if (!ms)
+            return bad(key);
+        *target = *ms;
+    }
     const auto delay = number(s, QStringLiteral("alarms/delay"), 1, 1, PanelSettings::kMaxDelay);
     const auto sound = flag(s, QStringLiteral("alarms/sound"), true);
     const auto enabled = flag(s, QStringLiteral("publishing/enabled"), false);
@@ -103,6 +131,19 @@ QString read(const QSettings &s, PanelSettings &out)
     return {};
 }
 } // namespace
+
+AlarmConfig PanelSettings::alarmConfig() const
+{
+    AlarmConfig c;
+    c.alarm = limits;
+    c.warning = warning;
+    c.alarmDelay = delayMs > 0 ? AlarmDelay{1, delayMs} : AlarmDelay{qMax(1, delay), 0};
+    c.warningDelay = warningDelay;
+    c.hysteresis = hysteresis;
+    c.linkAlarmAfterMs = linkAlarmAfterMs;
+    c.batteryWarning = true;
+    return c;
+}
 
 QString PanelSettings::file()
 {
@@ -168,6 +209,16 @@ bool PanelSettings::save(QString *error) const
         s.setValue(QStringLiteral("alarms/") + quantityKey(q),
                    b.isSet() ? boundText(b.low) + QLatin1Char(':') + boundText(b.high) : QString());
     }
+    for (Quantity q : kLimited) {
+        const Bounds &b = warning[q];
+        s.setValue(QStringLiteral("warnings/") + quantityKey(q),
+                   b.isSet() ? boundText(b.low) + QLatin1Char(':') + boundText(b.high) : QString());
+        s.setValue(QStringLiteral("alarms/hysteresis_") + quantityKey(q),
+                   QString::number(hysteresis[size_t(q)], 'g', QLocale::FloatingPointShortest));
+    }
+    s.setValue(QStringLiteral("warnings/delay"), warningDelay.text());
+    s.setValue(QStringLiteral("alarms/delayDuration"), durationText(delayMs));
+    s.setValue(QStringLiteral("alarms/linkAlarmAfter"), durationText(linkAlarmAfterMs));
     const auto yes = [](bool v) { return v ? QStringLiteral("true") : QStringLiteral("false"); };
     s.setValue(QStringLiteral("alarms/delay"), QString::number(delay));
     s.setValue(QStringLiteral("alarms/sound"), yes(sound));

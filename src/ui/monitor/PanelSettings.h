@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/monitor/Alarms.h"
+
 #include "core/stats/Limits.h"
 
 #include <QString>
@@ -27,6 +29,17 @@ struct PanelSettings {
     Limits limits; // temperatures in °C, humidity in %
     int delay = 1; // samples outside in a row before an alarm starts
     bool sound = true;
+    // Beyond the alarm: warning bounds, their delay, the alarm's delay as a
+    // duration (instead of `delay` samples), hysteresis per quantity and the
+    // time without a sample that is an alarm of the link.
+    Limits warning;
+    AlarmDelay warningDelay;
+    qint64 delayMs = 0;
+    std::array<double, kQuantities> hysteresis{};
+    qint64 linkAlarmAfterMs = 5 * 60 * 1000;
+    // What the alarm state machine is told.
+    AlarmConfig alarmConfig() const;
+    bool sameAlarms(const PanelSettings &o) const { return alarmConfig() == o.alarmConfig() && sound == o.sound; }
     PublishOptions publish;
 
     static constexpr int kMaxDelay = 10000;
