@@ -5,12 +5,14 @@
 #include "support/MonitorRun.h"
 #include "support/Mosquitto.h"
 #include "support/PanelFixture.h"
+#include "support/SmtpServer.h"
 #include "ui/monitor/AlarmLimits.h"
 #include "ui/monitor/Monitoring.h"
 #include "ui/monitor/PanelMonitor.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QJsonArray>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -483,6 +485,58 @@ private slots:
         sampleFreshReading(p);
         QVERIFY2(last().endsWith(",comunicação,normal,,,"), qPrintable(last()));
         QCOMPARE(m.events().size(), 2);
+    }
+
+    // "Monitoramento" sends a test e-mail off the window's way, then the
+    // alarms through Debian's aiosmtpd (STARTTLS, AUTH); a refused password
+    // shows in the status line.
+    void alarmEmailsFromThePanel()
+    {
+        if (QProcess::execute(QStringLiteral("/usr/bin/python3"), {"-c", "import aiosmtpd"}) != 0)
+            QSKIP("python3-aiosmtpd is not installed");
+        SmtpServer smtp(QStringLiteral("alarmes"), QStringLiteral("s3nha"));
+        QVERIFY2(smtp.start(), qPrintable(smtp.server().lastError()));
+        PanelFixture f;
+        Panel &p = *f.panel;
+        QVERIFY(f.start());
+        f.sampleByHand();
+        PanelMonitor &m = *p.monitor();
+        m.setBeeper([] {});
+        Monitoring *w = openMonitoring(p);
+        QVERIFY(w);
+        w->ChkEmail->setChecked(true);
+        w->TxtSmtp->setText(smtp.url());
+        w->TxtSmtpUser->setText(QStringLiteral("alarmes"));
+        w->TxtSmtpPassword->setText(QStringLiteral("s3nha"));
+        w->TxtEmailFrom->setText(QStringLiteral("painel@example.org"));
+        w->TxtEmailTo->setText(QStringLiteral("ops@example.org; chefe@example.org"));
+        w->TxtSmtpCa->setText(smtp.caFile());
+        w->TxtEmailRepeat->setText(QStringLiteral("0"));
+        w->CmdTestEmail_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(smtp.messages().size(), 1, 30000);
+        QVERIFY(smtp.subjects().first().startsWith(QStringLiteral("[Termo-higrômetro] E-mail de teste")));
+        QTRY_VERIFY_WITH_TIMEOUT(f.t.prompts->messages().contains("O servidor aceitou o e-mail de teste."), 30000);
+        w->CmdOK_Click();
+        QVERIFY(m.settings().email.enabled);
+        QVERIFY(!readAll(PanelSettings::file()).contains("s3nha"));
+
+        AlarmLimits *l = openLimits(p);
+        l->TxtTempHigh->setText(QStringLiteral("30"));
+        l->CmdOK_Click();
+        sampleAt(f, 32.0, 50.0);
+        QTRY_COMPARE_WITH_TIMEOUT(smtp.messages().size(), 2, 30000);
+        QVERIFY2(
+            smtp.subjects().last().startsWith(QStringLiteral("[Termo-higrômetro] ALARME Temperatura ALTA 32,0 °C")),
+            qPrintable(smtp.subjects().last()));
+        QCOMPARE(smtp.messages().last().value("to").toArray().size(), 2);
+
+        // A wrong password: said in the status line, the samples go on.
+        w = openMonitoring(p);
+        w->TxtSmtpPassword->setText(QStringLiteral("errada"));
+        w->CmdOK_Click();
+        sampleAt(f, 25.0, 50.0);
+        QTRY_VERIFY_WITH_TIMEOUT(m.statusText().contains("refused the user name or password"), 30000);
+        QCOMPARE(smtp.messages().size(), 2);
     }
 
     void settingsLastAndSurviveDamage()

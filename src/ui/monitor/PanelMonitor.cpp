@@ -1,9 +1,11 @@
 #include "ui/monitor/PanelMonitor.h"
 
+#include "core/monitor/EmailSink.h"
 #include "core/monitor/Metrics.h"
 #include "core/monitor/MqttPayload.h"
 #include "net/MetricsServer.h"
 #include "net/MqttSink.h"
+#include "net/SmtpSender.h"
 #include "ui/common/App.h"
 #include "ui/monitor/AlarmLimits.h"
 #include "ui/monitor/AlarmLog.h"
@@ -70,6 +72,18 @@ QJsonObject publishJson(const PublishOptions &p)
                        {"metrics_port", int(p.metricsPort)}};
 }
 
+QJsonObject emailJson(const EmailOptions &e)
+{
+    return QJsonObject{{"email_enabled", e.enabled},
+                       {"smtp", e.url},
+                       {"smtp_user", e.user},
+                       {"email_from", e.from},
+                       {"email_to", e.to},
+                       {"smtp_ca_file", e.caFile},
+                       {"smtp_insecure", e.insecure},
+                       {"email_repeat", durationText(e.repeatMs)}};
+}
+
 const QString kKeyringService = QStringLiteral("termohigrometro");
 
 std::optional<QString> askPassword(QWidget *parent, const QString &text)
@@ -93,7 +107,7 @@ PanelMonitor::PanelMonitor(App &app, QObject *parent) : QObject(parent), app_(ap
 QList<SampleSink *> PanelMonitor::current() const
 {
     QList<SampleSink *> out;
-    for (SampleSink *s : std::initializer_list<SampleSink *>{log_.get(), mqtt_.get(), metrics_.get()})
+    for (SampleSink *s : std::initializer_list<SampleSink *>{log_.get(), mqtt_.get(), metrics_.get(), email_.get()})
         if (s)
             out << s;
     return out;
@@ -131,6 +145,104 @@ void PanelMonitor::start()
     rebuild(std::nullopt, false, true);
     if (settings_.publish.enabled)
         startWithPasswordFromKeyring();
+    if (settings_.email.enabled && !settings_.email.user.isEmpty()) {
+        auto *job = new QKeychain::ReadPasswordJob(kKeyringService, this);
+        job->setAutoDelete(true);
+        job->setInsecureFallback(false);
+        job->setKey(smtpKeyringKey(settings_.email));
+        connect(job, &QKeychain::Job::finished, this, [this, job] {
+            if (closed_)
+                return;
+            if (job->error() == QKeychain::NoError && !smtpPassword_)
+                smtpPassword_ = job->textData();
+            rebuildEmail();
+        });
+        job->start();
+    } else {
+        rebuildEmail();
+    }
+}
+
+QString PanelMonitor::smtpKeyringKey(const EmailOptions &o) const
+{
+    return QStringLiteral("smtp/%1@%2").arg(o.user, o.url);
+}
+
+SmtpSettings PanelMonitor::smtpSettings(const EmailOptions &o, const std::optional<QString> &password) const
+{
+    SmtpSettings s;
+    s.url = o.url;
+    s.from = o.from;
+    s.to = o.recipients();
+    s.user = o.user;
+    s.caFile = o.caFile;
+    s.insecure = o.insecure;
+    if (password && !o.user.isEmpty()) {
+        s.password = *password;
+        s.hasPassword = true;
+    }
+    return s;
+}
+
+void PanelMonitor::rebuildEmail()
+{
+    // The sink hands its messages to the sender: gone first.
+    email_.reset();
+    if (smtp_)
+        smtp_->close(2000);
+    smtp_.reset();
+    emailStatus_.clear();
+    const EmailOptions &o = settings_.email;
+    if (!o.enabled || closed_)
+        return;
+    smtp_ = std::make_unique<SmtpSender>(smtpSettings(o, smtpPassword_));
+    connect(smtp_.get(), &SmtpSender::notice, this, [this](const QString &text) {
+        emailStatus_ = text;
+        emit statusChanged();
+    });
+    EmailSinkOptions eo;
+    eo.instrument = instrumentId();
+    if (settings_.publish.enabled)
+        eo.ackTopic = (settings_.publish.topicPrefix.isEmpty() ? defaultTopicPrefix(instrumentId())
+                                                               : settings_.publish.topicPrefix) +
+                      QStringLiteral("/alarm/ack");
+    eo.from = o.from;
+    eo.to = o.recipients();
+    eo.repeatMs = o.repeatMs;
+    email_ = std::make_unique<EmailSink>(
+        eo, [s = smtp_.get()](const QByteArray &m, const QString &what) { s->send(m, what); },
+        [this] { return app_.clock().now(); });
+    // Events still waiting for an acknowledgement go on being reminded.
+    for (const AlarmEvent &e : sinks_->alarms().events())
+        if (!e.acknowledged) {
+            AlarmEvent quiet = e;
+            quiet.change = AlarmChange::Changed;
+            email_->onAlarm(quiet);
+        }
+}
+
+bool PanelMonitor::setEmail(const EmailOptions &options, const std::optional<QString> &password, QString *error)
+{
+    const bool newPassword = password && password != smtpPassword_;
+    if (options == settings_.email && !newPassword)
+        return true;
+    const QJsonObject before = emailJson(settings_.email);
+    settings_.email = options;
+    if (password)
+        smtpPassword_ = password;
+    if (password && !options.user.isEmpty()) {
+        auto *job = new QKeychain::WritePasswordJob(kKeyringService, this);
+        job->setAutoDelete(true);
+        job->setInsecureFallback(false);
+        job->setKey(smtpKeyringKey(options));
+        job->setTextData(*password);
+        job->start();
+    }
+    const bool saved = settings_.save(error);
+    sinks_->settingsChanged(QStringLiteral("notifications"), before, emailJson(options));
+    rebuildEmail();
+    emit statusChanged();
+    return saved;
 }
 
 QString PanelMonitor::instrumentId() const
@@ -293,14 +405,9 @@ void PanelMonitor::linkChanged(bool up)
 
 void PanelMonitor::dispatch(const QVector<AlarmEvent> &events)
 {
-    for (const AlarmEvent &e : events) {
-        if (log_)
-            log_->onAlarm(e);
-        if (mqtt_)
-            mqtt_->onAlarm(e);
-        if (metrics_)
-            metrics_->onAlarm(e);
-    }
+    for (const AlarmEvent &e : events)
+        for (SampleSink *s : current())
+            s->onAlarm(e);
 }
 
 bool PanelMonitor::setAlarmSettings(const Limits &limits, int delay, bool sound, QString *error)
@@ -476,7 +583,10 @@ QString PanelMonitor::statusText() const
     const QString metrics = metricsServer_             ? QStringLiteral("\nMétricas em %1").arg(metricsServer_->url())
                             : !metricsError_.isEmpty() ? QStringLiteral("\nMétricas: %1").arg(metricsError_)
                                                        : QString();
-    return publishingText() + metrics;
+    QString mail;
+    if (settings_.email.enabled)
+        mail = QStringLiteral("\nE-mail: %1").arg(emailStatus_.isEmpty() ? QStringLiteral("pronto.") : emailStatus_);
+    return publishingText() + metrics + mail;
 }
 
 QString PanelMonitor::publishingText() const
@@ -504,6 +614,9 @@ void PanelMonitor::close()
     sinks_->close();
     for (SampleSink *s : current())
         s->close();
+    // What is owed goes now, within a limit: a dead server must not hold the exit.
+    if (smtp_)
+        smtp_->close(5000);
 }
 
 namespace {

@@ -18,6 +18,9 @@ class AlarmLog;
 class MetricsServer;
 class MetricsSink;
 class MqttSink;
+class EmailSink;
+class SmtpSender;
+struct SmtpSettings;
 struct Reading;
 
 // The panel's sinks of PC samples beside the recording file and the live
@@ -55,6 +58,14 @@ public:
     bool setPublishing(const PublishOptions &options, const std::optional<QString> &password, QString *error = nullptr,
                        QString *notice = nullptr);
 
+    // Stores the e-mail options and sends with them from now on; a password
+    // given goes to the keyring (or, without one, is kept for this run).
+    bool setEmail(const EmailOptions &options, const std::optional<QString> &password, QString *error = nullptr);
+    // The sender's settings of these options (the password as known now).
+    SmtpSettings smtpSettings(const EmailOptions &options, const std::optional<QString> &password) const;
+    // What the e-mail sender last said (an outage, its end); empty when nothing.
+    QString emailStatus() const { return emailStatus_; }
+    std::optional<QString> knownSmtpPassword() const { return smtpPassword_; }
     AlarmState state(Quantity q) const;
     // The events of this run (running, unacknowledged, the latest others), by id.
     QVector<AlarmEvent> events() const;
@@ -122,6 +133,12 @@ private:
     std::unique_ptr<MetricsSink> metrics_;
     std::unique_ptr<MetricsServer> metricsServer_;
     QString metricsError_;
+    void rebuildEmail();
+    QString smtpKeyringKey(const EmailOptions &o) const;
+    std::unique_ptr<SmtpSender> smtp_;
+    std::unique_ptr<EmailSink> email_;
+    std::optional<QString> smtpPassword_;
+    QString emailStatus_;
     std::unique_ptr<SinkSet> sinks_; // its one sink, a Relay, hands on to the three above
     std::optional<QString> sessionPassword_;
     std::deque<PublishQueue::Message> carried_; // for the next MQTT sink

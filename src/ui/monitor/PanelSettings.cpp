@@ -92,6 +92,24 @@ QString read(const QSettings &s, PanelSettings &out)
             return bad(key);
         *target = *ms;
     }
+    EmailOptions &e = out.email;
+    const auto mailOn = flag(s, QStringLiteral("email/enabled"), false);
+    const auto insecure = flag(s, QStringLiteral("email/insecure"), false);
+    if (!mailOn || !insecure)
+        return bad(QStringLiteral("email"));
+    e.enabled = *mailOn;
+    e.insecure = *insecure;
+    e.url = s.value(QStringLiteral("email/url")).toString();
+    e.user = s.value(QStringLiteral("email/user")).toString();
+    e.from = s.value(QStringLiteral("email/from")).toString();
+    e.to = s.value(QStringLiteral("email/to")).toString();
+    e.caFile = s.value(QStringLiteral("email/caFile")).toString();
+    if (s.contains(QStringLiteral("email/repeat"))) {
+        const auto ms = parseDurationMs(s.value(QStringLiteral("email/repeat")).toString());
+        if (!ms)
+            return bad(QStringLiteral("email/repeat"));
+        e.repeatMs = *ms;
+    }
     const auto delay = number(s, QStringLiteral("alarms/delay"), 1, 1, PanelSettings::kMaxDelay);
     const auto sound = flag(s, QStringLiteral("alarms/sound"), true);
     const auto enabled = flag(s, QStringLiteral("publishing/enabled"), false);
@@ -131,6 +149,15 @@ QString read(const QSettings &s, PanelSettings &out)
     return {};
 }
 } // namespace
+
+QStringList EmailOptions::recipients() const
+{
+    QStringList out;
+    for (const QString &a : QString(to).replace(QLatin1Char(';'), QLatin1Char(',')).split(QLatin1Char(',')))
+        if (!a.trimmed().isEmpty())
+            out << a.trimmed();
+    return out;
+}
 
 AlarmConfig PanelSettings::alarmConfig() const
 {
@@ -231,6 +258,14 @@ bool PanelSettings::save(QString *error) const
     s.setValue(QStringLiteral("publishing/id"), publish.id);
     s.setValue(QStringLiteral("publishing/haDiscovery"), yes(publish.haDiscovery));
     s.setValue(QStringLiteral("publishing/metricsPort"), QString::number(publish.metricsPort));
+    s.setValue(QStringLiteral("email/enabled"), yes(email.enabled));
+    s.setValue(QStringLiteral("email/url"), email.url);
+    s.setValue(QStringLiteral("email/user"), email.user);
+    s.setValue(QStringLiteral("email/from"), email.from);
+    s.setValue(QStringLiteral("email/to"), email.to);
+    s.setValue(QStringLiteral("email/caFile"), email.caFile);
+    s.setValue(QStringLiteral("email/insecure"), yes(email.insecure));
+    s.setValue(QStringLiteral("email/repeat"), durationText(email.repeatMs));
     s.sync();
     if (s.status() != QSettings::NoError) {
         if (error)

@@ -23,6 +23,21 @@ struct PublishOptions {
     bool operator==(const PublishOptions &) const = default;
 };
 
+// Alarm e-mails, as `monitor --smtp ... --email-to ...` sends them. The
+// password is in the keyring.
+struct EmailOptions {
+    bool enabled = false;
+    QString url; // smtp://host:587 (STARTTLS) or smtps://host:465
+    QString user;
+    QString from;
+    QString to; // addresses separated by "," or ";"
+    QString caFile;
+    bool insecure = false;
+    qint64 repeatMs = 3600000;
+    QStringList recipients() const;
+    bool operator==(const EmailOptions &) const = default;
+};
+
 // The panel's own settings beyond the instrument's: they persist between
 // runs, unlike the others, which start from their defaults every time.
 struct PanelSettings {
@@ -41,6 +56,7 @@ struct PanelSettings {
     AlarmConfig alarmConfig() const;
     bool sameAlarms(const PanelSettings &o) const { return alarmConfig() == o.alarmConfig() && sound == o.sound; }
     PublishOptions publish;
+    EmailOptions email;
 
     static constexpr int kMaxDelay = 10000;
 
