@@ -34,11 +34,12 @@ QStringList states(const MqttSubscriber &s, const QString &quantity)
     return out;
 }
 
-bool publish(quint16 port, const QString &topic, const QByteArray &payload)
+bool publish(quint16 port, const QString &topic, const QByteArray &payload, const QStringList &extra = {})
 {
     QProcess p;
-    p.start(QStringLiteral("mosquitto_pub"),
-            {"-h", "127.0.0.1", "-p", QString::number(port), "-q", "1", "-t", topic, "-m", QString::fromUtf8(payload)});
+    p.start(QStringLiteral("mosquitto_pub"), QStringList{"-h", "127.0.0.1", "-p", QString::number(port), "-q", "1",
+                                                         "-t", topic, "-m", QString::fromUtf8(payload)} +
+                                                 extra);
     return p.waitForFinished(20000) && p.exitCode() == 0;
 }
 } // namespace
@@ -138,6 +139,48 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(events(live).size() > before, 30000);
         QVERIFY(events(live).last().value("id").toInt() > linkId);
         QVERIFY(monitor->terminate());
+    }
+
+    // The guide's ACL: the monitor publishes and reads its ack topic, a named
+    // user acknowledges, anybody else is ignored by the broker.
+    void onlyNamedUsersAcknowledge()
+    {
+        QTemporaryDir dir;
+        const QString pwfile = dir.filePath("passwd");
+        for (const auto &[user, password] : {std::pair{"cam1", "c4m"}, {"supervisor", "sup3r"}, {"intruso", "1ntr"}}) {
+            QProcess p;
+            p.start("mosquitto_passwd", QStringList{"-b"} +
+                                            (QFile::exists(pwfile) ? QStringList{} : QStringList{"-c"}) +
+                                            QStringList{pwfile, user, password});
+            QVERIFY(p.waitForFinished(20000) && p.exitCode() == 0);
+        }
+        const QString acl = qEnvironmentVariable("TH_SOURCE_DIR") + "/docs/monitoring/termohigrometro.acl";
+        Mosquitto broker(QStringLiteral("allow_anonymous false\npassword_file %1\nacl_file %2\n").arg(pwfile, acl));
+        QVERIFY2(broker.start(), qPrintable(broker.server().lastError()));
+        const QStringList supervisor{"-u", "supervisor", "-P", "sup3r"};
+        MqttSubscriber live(broker.port(), QStringLiteral("termohigrometro/cam1/alarm/#"), supervisor);
+        QVERIFY(live.waitReady());
+        PtyHost host(monitoredInstrument()); // 25 °C: above the limit at once
+        QVERIFY(host.start());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TH_MQTT_PASSWORD", "c4m");
+        MonitorRun monitor({"--port", host.devicePath(), "--interval", "1", "--id", "cam1", "--mqtt", broker.address(),
+                            "--mqtt-user", "cam1", "--limit", "temp=:20", "--json"},
+                           env);
+        QTRY_COMPARE_WITH_TIMEOUT(states(live, "temp"), QStringList{"high"}, 30000);
+        const int id = events(live).first().value("id").toInt();
+        QVERIFY(publish(broker.port(), kAlarm + "/ack",
+                        QStringLiteral(R"({"id": %1, "user": "x", "comment": "intruso"})").arg(id).toUtf8(),
+                        {"-u", "intruso", "-P", "1ntr"}));
+        QVERIFY(publish(broker.port(), kAlarm + "/ack",
+                        QStringLiteral(R"({"id": %1, "user": "ana", "comment": "verificado"})").arg(id).toUtf8(),
+                        supervisor));
+        QTRY_COMPARE_WITH_TIMEOUT(live.count(kResult), 1, 30000);
+        QCOMPARE(jsonPayload(live.last(kResult)).value("ok").toBool(), true);
+        QTRY_COMPARE_WITH_TIMEOUT(events(live).last().value("ack_comment").toString(), QStringLiteral("verificado"),
+                                  30000);
+        QVERIFY(!monitor.err().contains("intruso"));
+        QVERIFY(monitor.terminate());
     }
 };
 
