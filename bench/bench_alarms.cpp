@@ -204,10 +204,14 @@ void stalledServer(SmtpServer &smtp, int stallSeconds)
     const double drained = drain.elapsed() / 1000.0;
     int late = 0, missed = 0;
     double worst = 0;
+    QStringList lateOnes;
     for (qsizetype k = first + 1; k < last; ++k) {
         const double gap = (monitor.lines()[k].second - monitor.lines()[k - 1].second) / 1e6;
         worst = qMax(worst, qAbs(gap - 1000));
-        late += qAbs(gap - 1000) > 100;
+        if (qAbs(gap - 1000) > 100) {
+            ++late;
+            lateOnes << QStringLiteral("sample %1 of the window, %2 ms after the one before").arg(k - first).arg(gap);
+        }
         missed += gap > 1500 ? int(gap / 1000 + 0.5) - 1 : 0;
     }
     std::printf("SMTP server silent for %d s at 1 s sampling: %lld samples, %d missed, %d late by more than 100 ms "
@@ -215,6 +219,8 @@ void stalledServer(SmtpServer &smtp, int stallSeconds)
                 "again (%d value changes)\n",
                 stallSeconds, qsizetype(last - first), missed, late, worst, rss0, rss1,
                 int(smtp.messages().size()) - before, expected, drained, changes);
+    for (const QString &l : lateOnes)
+        std::printf("  late: %s\n", qPrintable(l));
 }
 
 void cpuShare(SmtpServer &smtp, int seconds)

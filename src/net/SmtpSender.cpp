@@ -38,6 +38,13 @@ struct CurlInit {
     CurlInit() { curl_global_init(CURL_GLOBAL_DEFAULT); }
     ~CurlInit() { curl_global_cleanup(); }
 };
+
+// Once per process, before any thread sends: libcurl's global set-up (and
+// OpenSSL's under it) is not for two threads at once.
+void initCurl()
+{
+    static CurlInit init;
+}
 } // namespace
 
 QString SmtpSettings::problem() const
@@ -58,7 +65,7 @@ QString SmtpSettings::problem() const
 std::optional<QString> SmtpSender::sendOnce(const SmtpSettings &s, const QByteArray &message,
                                             const std::atomic<bool> *abort)
 {
-    static CurlInit init;
+    initCurl();
     CURL *curl = curl_easy_init();
     if (!curl)
         return QStringLiteral("libcurl could not start");
@@ -114,7 +121,7 @@ std::optional<QString> SmtpSender::sendOnce(const SmtpSettings &s, const QByteAr
 }
 
 SmtpSender::SmtpSender(const SmtpSettings &settings, QObject *parent)
-    : QObject(parent), settings_(settings), thread_([this] { run(); })
+    : QObject(parent), settings_(settings), thread_((initCurl(), [this] { run(); }))
 {
 }
 
