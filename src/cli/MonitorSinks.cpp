@@ -98,8 +98,11 @@ QProcessEnvironment AlarmCommandSink::environmentFor(const QString &id, const Al
     // The broker's password is this process's alone, not every alarm script's.
     env.remove(QStringLiteral("TH_MQTT_PASSWORD"));
     env.insert(QStringLiteral("TH_ID"), id);
-    env.insert(QStringLiteral("TH_QUANTITY"), quantityKey(e.quantity));
-    env.insert(QStringLiteral("TH_STATE"), alarmStateKey(e.state));
+    env.remove(QStringLiteral("TH_SMTP_PASSWORD"));
+    env.insert(QStringLiteral("TH_QUANTITY"), alarmSubjectKey(e));
+    env.insert(QStringLiteral("TH_STATE"), alarmEventStateKey(e));
+    env.insert(QStringLiteral("TH_LEVEL"), alarmLevelKey(e.level));
+    env.insert(QStringLiteral("TH_ALARM_ID"), QString::number(e.id));
     env.insert(QStringLiteral("TH_VALUE"), numberText(e.value));
     env.insert(QStringLiteral("TH_LOW"), numberText(e.bounds.low));
     env.insert(QStringLiteral("TH_HIGH"), numberText(e.bounds.high));

@@ -14,7 +14,8 @@
 
 // --on-alarm: runs the command (program and arguments, no shell) once per
 // alarm change, one at a time in their order, with TH_ID, TH_QUANTITY,
-// TH_STATE, TH_VALUE, TH_LOW, TH_HIGH and TH_TIME in its environment. Its
+// TH_STATE, TH_VALUE, TH_LOW, TH_HIGH, TH_TIME, TH_LEVEL and TH_ALARM_ID in
+// its environment. Its
 // output goes to err; a failure, or a command ended after limitMs, is
 // reported there. Never waits on the command, except in close().
 class AlarmCommandSink : public QObject, public SampleSink {

@@ -1,5 +1,6 @@
 #include "cli/LinkCli.h"
 #include "cli/MonitorSinks.h"
+#include "core/monitor/EmailSink.h"
 #include "core/monitor/Metrics.h"
 #include "core/monitor/MqttPayload.h"
 #include "core/monitor/RecordingSink.h"
@@ -8,14 +9,17 @@
 #include "core/reading/Decode.h"
 #include "net/MetricsServer.h"
 #include "net/MqttSink.h"
+#include "net/SmtpSender.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QProcess>
+#include <QSaveFile>
 #include <QTimer>
 
 namespace {
@@ -48,11 +52,39 @@ const CliCommand kCommand{
                    "  --record FILE             also record a data file as `record` does (--unit C|F)\n"
                    "  --json                    print the state JSON of every sample on standard output\n"
                    "Alarms:\n"
-                   "  --limit Q=LOW:HIGH        Q is temp, rh, dew or wet (in °C and %); repeatable\n"
-                   "  --alarm-delay N           samples outside in a row before an alarm starts (default 1)\n"
+                   "  --limit Q=LOW:HIGH        alarm bounds; Q is temp, rh, dew or wet (in °C and %); repeatable\n"
+                   "  --warn Q=LOW:HIGH         warning bounds (an earlier level, usually inside the alarm's)\n"
+                   "  --alarm-delay D           before an alarm starts: N samples outside in a row, or a\n"
+                   "                            duration outside without a sample inside (90s, 30m, 2h);\n"
+                   "                            default 1 sample\n"
+                   "  --warn-delay D            the same for warnings (default 1 sample)\n"
+                   "  --hysteresis Q=H          a running warning or alarm ends only when the value is back\n"
+                   "                            inside by H (default 0); repeatable\n"
+                   "  --link-alarm-after D      no sample for D is an alarm of the quantity \"link\", ended by\n"
+                   "                            the next sample (default 5m; 0 off). A low battery is a warning.\n"
+                   "  --state-dir DIR           keeps the last alarm id there, so ids stay unique across\n"
+                   "                            restarts (default: $STATE_DIRECTORY of the service)\n"
                    "  --on-alarm COMMAND        run on every change, without a shell, with TH_ID,\n"
-                   "                            TH_QUANTITY, TH_STATE (high/low/ok), TH_VALUE, TH_LOW,\n"
-                   "                            TH_HIGH, TH_TIME; ended after 30 s"),
+                   "                            TH_QUANTITY (temp/rh/dew/wet/link/battery), TH_STATE\n"
+                   "                            (high/low/ok at the alarm level, warning-high/warning-low,\n"
+                   "                            lost), TH_LEVEL (warning/alarm), TH_ALARM_ID, TH_VALUE,\n"
+                   "                            TH_LOW, TH_HIGH, TH_TIME; ended after 30 s\n"
+                   "E-mail (each start, turn into an alarm, end, lost and restored link):\n"
+                   "  --email-to ADDR           a recipient; repeatable\n"
+                   "  --email-from ADDR         the sender address\n"
+                   "  --smtp URL                smtp://HOST:587 (STARTTLS required) or smtps://HOST:465\n"
+                   "  --smtp-insecure           allows smtp:// without TLS\n"
+                   "  --smtp-user USER          user name; its password comes from --smtp-password-file FILE\n"
+                   "                            or the environment variable TH_SMTP_PASSWORD\n"
+                   "  --smtp-cafile FILE        the CA that signed the server's certificate\n"
+                   "  --email-repeat D          again every D while an event is unacknowledged (default 1h;\n"
+                   "                            0 off). A server that fails is tried again with a growing\n"
+                   "                            pause; no sample waits for it.\n"
+                   "  Every warning and alarm is an event with an id that waits for an acknowledgement:\n"
+                   "  publish {\"id\": N, \"user\": \"...\", \"comment\": \"...\"} to <prefix>/alarm/ack (the\n"
+                   "  comment is required); the event's new state follows on <prefix>/alarm, a refusal on\n"
+                   "  <prefix>/alarm/ack/result. <prefix>/alarm carries time, quantity, state, value, low,\n"
+                   "  high, id, level, event, acknowledged, ack_user, ack_comment, ack_time, started, ended, peak."),
     run,
     false,
     true};
@@ -156,6 +188,14 @@ public:
                 session_.pause().abort();
         });
         watch.start(100);
+        // A silent instrument is an alarm of its own, whatever the loop waits on.
+        sinks_.alarms().start(QDateTime::currentDateTime());
+        QTimer linkCheck;
+        QObject::connect(&linkCheck, &QTimer::timeout, [this] {
+            for (const AlarmEvent &e : sinks_.checkLink(QDateTime::currentDateTime()))
+                tell(e);
+        });
+        linkCheck.start(int(std::clamp<qint64>(sinks_.alarms().config().linkAlarmAfterMs / 10, 100, 1000)));
         while (!linkcli::stopRequested()) {
             if (!up_) {
                 recover();
@@ -279,12 +319,16 @@ private:
         s.time = at;
         decodeFrame(s.reading, *frame);
         s.sequence = ++sequence_;
-        for (const AlarmEvent &e : sinks_.sample(s)) {
-            QString text = QStringLiteral("alarm %1 %2").arg(quantityKey(e.quantity), alarmStateKey(e.state));
-            if (e.value)
-                text += QStringLiteral(" at %1").arg(*e.value);
-            say(text);
-        }
+        for (const AlarmEvent &e : sinks_.sample(s))
+            tell(e);
+    }
+
+    void tell(const AlarmEvent &e)
+    {
+        QString text = QStringLiteral("alarm %1 %2").arg(alarmSubjectKey(e), alarmEventStateKey(e));
+        if (e.value && e.subject == AlarmSubject::Quantity)
+            text += QStringLiteral(" at %1").arg(*e.value);
+        say(text + QStringLiteral(" (id %1)").arg(e.id));
     }
 
     linkcli::Session &session_;
@@ -323,8 +367,26 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
     const QCommandLineOption limitOpt(QStringLiteral("limit"), {}, QStringLiteral("Q=LOW:HIGH"));
     const QCommandLineOption alarmDelay(QStringLiteral("alarm-delay"), {}, QStringLiteral("N"), QStringLiteral("1"));
     const QCommandLineOption onAlarm(QStringLiteral("on-alarm"), {}, QStringLiteral("COMMAND"));
+    const QCommandLineOption warnOpt(QStringLiteral("warn"), {}, QStringLiteral("Q=LOW:HIGH"));
+    const QCommandLineOption warnDelay(QStringLiteral("warn-delay"), {}, QStringLiteral("D"), QStringLiteral("1"));
+    const QCommandLineOption hysteresisOpt(QStringLiteral("hysteresis"), {}, QStringLiteral("Q=H"));
+    const QCommandLineOption linkAlarmAfter(QStringLiteral("link-alarm-after"), {}, QStringLiteral("D"),
+                                            QStringLiteral("5m"));
+    const QCommandLineOption stateDir(QStringLiteral("state-dir"), {}, QStringLiteral("DIR"));
+    const QCommandLineOption emailTo(QStringLiteral("email-to"), {}, QStringLiteral("ADDR"));
+    const QCommandLineOption emailFrom(QStringLiteral("email-from"), {}, QStringLiteral("ADDR"));
+    const QCommandLineOption smtp(QStringLiteral("smtp"), {}, QStringLiteral("URL"));
+    const QCommandLineOption smtpInsecure(QStringLiteral("smtp-insecure"));
+    const QCommandLineOption smtpUser(QStringLiteral("smtp-user"), {}, QStringLiteral("USER"));
+    const QCommandLineOption smtpPasswordFile(QStringLiteral("smtp-password-file"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption smtpPassword(QStringLiteral("smtp-password"), {}, QStringLiteral("PASSWORD"));
+    const QCommandLineOption smtpCa(QStringLiteral("smtp-cafile"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption emailRepeat(QStringLiteral("email-repeat"), {}, QStringLiteral("D"), QStringLiteral("1h"));
     parser.addOptions({interval, idOpt, mqtt, mqttUser, mqttPasswordFile, mqttPassword, mqttCa, mqttCert, mqttKey,
                        topic, haDiscovery, haPrefix, metrics, record, unit, json, limitOpt, alarmDelay, onAlarm});
+    parser.addOptions({warnOpt, warnDelay, hysteresisOpt, linkAlarmAfter, stateDir});
+    parser.addOptions(
+        {emailTo, emailFrom, smtp, smtpInsecure, smtpUser, smtpPasswordFile, smtpPassword, smtpCa, emailRepeat});
     if (const int code = linkcli::parse(parser, kCommand, args, err); code >= 0)
         return code;
     if (!parser.positionalArguments().isEmpty())
@@ -333,6 +395,10 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
         return cliUsageError(err, kCommand,
                              QStringLiteral("no password on the command line (others can read it there): use "
                                             "--mqtt-password-file FILE or the environment variable TH_MQTT_PASSWORD"));
+    if (parser.isSet(smtpPassword))
+        return cliUsageError(err, kCommand,
+                             QStringLiteral("no password on the command line (others can read it there): use "
+                                            "--smtp-password-file FILE or the environment variable TH_SMTP_PASSWORD"));
     if (parser.value(common.port).isEmpty())
         return cliUsageError(err, kCommand, QStringLiteral("--port is required"));
 
@@ -352,24 +418,90 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
                                  QStringLiteral("--id takes letters, digits, \"_\" and \"-\" only (64 at most)"));
     }
 
-    Limits limits;
+    AlarmConfig alarmConfig;
     for (const QString &text : parser.values(limitOpt)) {
         QString error;
-        if (!parseLimit(text, limits, &error))
+        if (!parseLimit(text, alarmConfig.alarm, &error))
             return cliUsageError(err, kCommand, error);
     }
-    bool ok = false;
-    const int delay = parser.value(alarmDelay).toInt(&ok);
-    if (!ok || delay < 1)
-        return cliUsageError(err, kCommand, QStringLiteral("--alarm-delay needs a positive number of samples"));
+    for (const QString &text : parser.values(warnOpt)) {
+        QString error;
+        if (!parseLimit(text, alarmConfig.warning, &error))
+            return cliUsageError(err, kCommand, QStringLiteral("--warn: ") + error);
+    }
+    const Limits &limits = alarmConfig.alarm;
+    for (const auto &[opt, delay] :
+         {std::pair{&alarmDelay, &alarmConfig.alarmDelay}, {&warnDelay, &alarmConfig.warningDelay}}) {
+        const auto d = AlarmDelay::parse(parser.value(*opt));
+        if (!d)
+            return cliUsageError(err, kCommand,
+                                 QStringLiteral("--%1 needs a positive number of samples or a duration (90s, 30m, 2h)")
+                                     .arg(opt->names().first()));
+        *delay = *d;
+    }
+    for (const QString &text : parser.values(hysteresisOpt)) {
+        const auto q = quantityFromKey(text.section(QLatin1Char('='), 0, 0).trimmed().toLower());
+        const auto h = parseDecimal(text.section(QLatin1Char('='), 1).trimmed());
+        if (!text.contains(QLatin1Char('=')) || !q || !h || *h < 0)
+            return cliUsageError(err, kCommand,
+                                 QStringLiteral("--hysteresis \"%1\": expected Q=H with Q temp, rh, dew or wet and H "
+                                                "a number not below 0")
+                                     .arg(text));
+        alarmConfig.hysteresis[size_t(*q)] = *h;
+    }
+    const auto linkAfter = parseDurationMs(parser.value(linkAlarmAfter));
+    if (!linkAfter)
+        return cliUsageError(err, kCommand, QStringLiteral("--link-alarm-after needs a duration (90s, 5m, 1h) or 0"));
+    alarmConfig.linkAlarmAfterMs = *linkAfter;
     QStringList alarmCommand;
     if (parser.isSet(onAlarm)) {
         const auto words = AlarmCommandSink::splitCommand(parser.value(onAlarm));
         if (!words)
             return cliUsageError(err, kCommand, QStringLiteral("--on-alarm needs a command (with its quotes closed)"));
         alarmCommand = *words;
-        if (!limits.any())
-            return cliUsageError(err, kCommand, QStringLiteral("--on-alarm needs at least one --limit"));
+        if (!alarmConfig.any())
+            return cliUsageError(err, kCommand, QStringLiteral("--on-alarm needs at least one --limit or --warn"));
+    }
+
+    std::optional<SmtpSettings> smtpSettings;
+    qint64 repeatMs = 0;
+    if (parser.isSet(smtp) || parser.isSet(emailTo)) {
+        SmtpSettings o;
+        o.url = parser.value(smtp);
+        o.to = parser.values(emailTo);
+        o.from = parser.value(emailFrom);
+        o.user = parser.value(smtpUser);
+        o.caFile = parser.value(smtpCa);
+        o.insecure = parser.isSet(smtpInsecure);
+        if (parser.isSet(smtpPasswordFile)) {
+            QString error;
+            const auto pw = readPasswordFile(parser.value(smtpPasswordFile), &error);
+            if (!pw) {
+                err << "termohigrometro-cli monitor: " << error << "\n";
+                return cliexit::Failure;
+            }
+            o.password = *pw;
+            o.hasPassword = true;
+        } else if (qEnvironmentVariableIsSet("TH_SMTP_PASSWORD")) {
+            o.password = qEnvironmentVariable("TH_SMTP_PASSWORD");
+            o.hasPassword = true;
+        }
+        if (const QString problem = o.problem(); !problem.isEmpty())
+            return cliUsageError(err, kCommand,
+                                 problem + QStringLiteral(" (--smtp URL, --email-from ADDR, --email-to ADDR)"));
+        if (!o.caFile.isEmpty() && !QFileInfo(o.caFile).isReadable()) {
+            err << "termohigrometro-cli monitor: cannot read " << o.caFile << "\n";
+            return cliexit::Failure;
+        }
+        const auto repeat = parseDurationMs(parser.value(emailRepeat));
+        if (!repeat)
+            return cliUsageError(err, kCommand, QStringLiteral("--email-repeat needs a duration (30m, 1h) or 0"));
+        repeatMs = *repeat;
+        smtpSettings = o;
+    } else {
+        for (const QCommandLineOption *o : {&emailFrom, &smtpInsecure, &smtpUser, &smtpPasswordFile, &smtpCa})
+            if (parser.isSet(*o))
+                return cliUsageError(err, kCommand, QStringLiteral("--%1 needs --smtp").arg(o->names().first()));
     }
 
     const QString u = parser.value(unit).toUpper();
@@ -419,6 +551,7 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
             return cliUsageError(err, kCommand, QStringLiteral("--topic: ") + error);
         o.haDiscovery = parser.isSet(haDiscovery);
         o.haPrefix = parser.value(haPrefix);
+        o.acceptAcks = true;
         if (!isValidTopicPrefix(o.haPrefix, &error))
             return cliUsageError(err, kCommand, QStringLiteral("--ha-prefix: ") + error);
         mqttOptions = o;
@@ -428,9 +561,26 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
             if (parser.isSet(*o))
                 return cliUsageError(err, kCommand, QStringLiteral("--%1 needs --mqtt").arg(o->names().first()));
     }
-    if (!mqttOptions && !parser.isSet(metrics) && !parser.isSet(record) && !parser.isSet(json) && !limits.any())
-        return cliUsageError(err, kCommand,
-                             QStringLiteral("nothing to feed: give --mqtt, --metrics, --record, --json or --limit"));
+    if (!mqttOptions && !parser.isSet(metrics) && !parser.isSet(record) && !parser.isSet(json) && !alarmConfig.any())
+        return cliUsageError(
+            err, kCommand,
+            QStringLiteral("nothing to feed: give --mqtt, --metrics, --record, --json, --limit or --warn"));
+
+    // The last alarm id survives a restart, so an id seen in an old message
+    // or e-mail never names a new event.
+    QString idFile;
+    {
+        const QString dir = parser.isSet(stateDir)
+                                ? parser.value(stateDir)
+                                : qEnvironmentVariable("STATE_DIRECTORY").section(QLatin1Char(':'), 0, 0);
+        if (!dir.isEmpty()) {
+            if (!QDir().mkpath(dir)) {
+                err << "termohigrometro-cli monitor: cannot create the state folder " << dir << "\n";
+                return cliexit::Failure;
+            }
+            idFile = QDir(dir).filePath(QStringLiteral("last-alarm-id"));
+        }
+    }
 
     // Listening before the instrument is opened: a port in use ends the run
     // at once, not after the handshake.
@@ -443,6 +593,7 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
             return cliUsageError(err, kCommand,
                                  QStringLiteral("--metrics takes PORT, HOST:PORT or [IPV6]:PORT (PORT 0 to 65535)"));
         metricsSink = std::make_unique<MetricsSink>(id, limits);
+        metricsSink->setWarningLimits(alarmConfig.warning);
         metricsServer = std::make_unique<MetricsServer>([s = metricsSink.get()] { return s->text(); });
         QString error;
         if (!metricsServer->listen(address, port, &error)) {
@@ -460,7 +611,20 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
         return code;
     linkcli::stopRequested(); // handlers in place before the run
 
-    SinkSet sinks(AlarmMonitor(limits, delay));
+    SinkSet sinks{AlarmMonitor(alarmConfig)};
+    if (!idFile.isEmpty()) {
+        QFile f(idFile);
+        if (f.open(QIODevice::ReadOnly))
+            sinks.alarms().setNextId(f.readLine(64).trimmed().toULongLong() + 1);
+        sinks.alarms().onIdTaken([idFile, &err](quint64 taken) {
+            QSaveFile f(idFile);
+            if (!f.open(QIODevice::WriteOnly) || f.write(QByteArray::number(taken) + '\n') < 0 || !f.commit()) {
+                err << "termohigrometro-cli monitor: cannot keep the alarm id in " << idFile << ": " << f.errorString()
+                    << "\n";
+                err.flush();
+            }
+        });
+    }
     auto say = [&err](const QString &text) {
         err << "termohigrometro-cli monitor: " << text << "\n";
         err.flush();
@@ -480,6 +644,12 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
     if (mqttOptions) {
         auto sink = std::make_unique<MqttSink>(*mqttOptions);
         QObject::connect(sink.get(), &MqttSink::notice, say);
+        QObject::connect(sink.get(), &MqttSink::ackRequested, [&sinks, &say, mqtt = sink.get()](const AckRequest &r) {
+            const auto result = sinks.acknowledge(r.id, r.user, r.comment, QDateTime::currentDateTime());
+            mqtt->publishAckResult(r.id, result.ok, result.error);
+            say(result.ok ? QStringLiteral("alarm %1 acknowledged by %2: %3").arg(r.id).arg(r.user, r.comment)
+                          : QStringLiteral("acknowledgement refused: ") + result.error);
+        });
         sink->start();
         if (metricsSink)
             metricsSink->setPublisherStatus([mqtt = sink.get()] {
@@ -491,10 +661,30 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
         sinks.add(std::move(metricsSink));
     if (!alarmCommand.isEmpty())
         sinks.add(std::make_unique<AlarmCommandSink>(id, alarmCommand, err));
+    std::unique_ptr<SmtpSender> mail;
+    if (smtpSettings) {
+        mail = std::make_unique<SmtpSender>(*smtpSettings);
+        QObject::connect(mail.get(), &SmtpSender::notice, say);
+        EmailSinkOptions eo;
+        eo.instrument = id;
+        eo.ackTopic = mqttOptions ? mqttOptions->topics.ack() : QString();
+        eo.from = smtpSettings->from;
+        eo.to = smtpSettings->to;
+        eo.repeatMs = repeatMs;
+        sinks.add(std::make_unique<EmailSink>(
+            eo, [m = mail.get()](const QByteArray &message, const QString &what) { m->send(message, what); },
+            [] { return QDateTime::currentDateTime(); }));
+    }
 
+    // Everything the run was told, for whatever records changes of settings.
+    sinks.settingsChanged(QStringLiteral("start"), {}, alarmConfig.toJson());
     Monitor monitor(*session, sinks, every, *timeout, err);
     monitor.run();
     sinks.close();
+    // What is still owed goes now, within a limit: a dead server must not
+    // hold up the service's stop for ever.
+    if (mail)
+        mail->close(10000);
     // It reads a sink the set owns: gone before the set.
     metricsServer.reset();
     return cliexit::Ok;

@@ -106,6 +106,7 @@ void MqttClient::connectTo(const QString &address)
     mosquitto_disconnect_callback_set(mosq_, &MqttClient::onDisconnectCb);
     mosquitto_publish_callback_set(mosq_, &MqttClient::onPublishCb);
     mosquitto_log_callback_set(mosq_, &MqttClient::onLogCb);
+    mosquitto_message_callback_set(mosq_, &MqttClient::onMessageCb);
     // The caller keeps its own window of messages in flight.
     mosquitto_max_inflight_messages_set(mosq_, 0);
     int rc = MOSQ_ERR_SUCCESS;
@@ -224,6 +225,8 @@ void MqttClient::afterCall(int rc)
     const int refused = cbRefused_;
     const bool lost = cbLost_;
     const QList<int> acks = cbAcks_;
+    const QList<QPair<QString, QByteArray>> messages = cbMessages_;
+    cbMessages_.clear();
     cbConnected_ = false;
     cbRefused_ = -1;
     cbLost_ = false;
@@ -239,10 +242,20 @@ void MqttClient::afterCall(int rc)
         connectLimit_.stop();
         failures_ = 0;
         lastError_.clear();
+        // A fresh session every time: the subscriptions go with each connection.
+        for (const QString &topic : std::as_const(subscriptions_)) {
+            const QByteArray t = topic.toUtf8();
+            mosquitto_subscribe(mosq_, nullptr, t.constData(), 1);
+        }
         emit connected();
     }
     for (int mid : acks)
         emit acknowledged(mid);
+    for (const auto &[topic, payload] : messages) {
+        if (!mosq_)
+            break;
+        emit messageReceived(topic, payload);
+    }
     if (!mosq_)
         return; // a receiver's publication found the connection gone
     if (rc != MOSQ_ERR_SUCCESS || lost) {
@@ -346,6 +359,12 @@ void MqttClient::onDisconnectCb(struct mosquitto *, void *obj, int)
 void MqttClient::onPublishCb(struct mosquitto *, void *obj, int mid)
 {
     static_cast<MqttClient *>(obj)->cbAcks_.append(mid);
+}
+
+void MqttClient::onMessageCb(struct mosquitto *, void *obj, const struct mosquitto_message *m)
+{
+    const QByteArray payload(static_cast<const char *>(m->payload), m->payloadlen);
+    static_cast<MqttClient *>(obj)->cbMessages_.append({QString::fromUtf8(m->topic), payload});
 }
 
 void MqttClient::onLogCb(struct mosquitto *, void *obj, int level, const char *text)

@@ -10,6 +10,7 @@
 #include <memory>
 
 struct mosquitto;
+struct mosquitto_message;
 class QSocketNotifier;
 
 // Where and how to reach the broker.
@@ -43,6 +44,8 @@ public:
 
     // The broker's last will for every connection (set before start()).
     void setWill(const QString &topic, const QByteArray &payload, bool retain);
+    // Topics subscribed (QoS 1) on every connection (set before start()).
+    void setSubscriptions(const QStringList &topics) { subscriptions_ = topics; }
     void start();
     // A clean DISCONNECT (the broker then keeps the will to itself); no reconnection after it.
     void stop();
@@ -58,6 +61,8 @@ signals:
     // An attempt failed or the connection was lost (each time).
     void disconnected(const QString &reason);
     void acknowledged(int mid);
+    // A message on a subscribed topic.
+    void messageReceived(const QString &topic, const QByteArray &payload);
 
 private:
     enum class State { Idle, Resolving, Connecting, Connected, Waiting, Stopped };
@@ -79,6 +84,7 @@ private:
     static void onConnectCb(struct mosquitto *, void *obj, int rc);
     static void onDisconnectCb(struct mosquitto *, void *obj, int rc);
     static void onPublishCb(struct mosquitto *, void *obj, int mid);
+    static void onMessageCb(struct mosquitto *, void *obj, const struct mosquitto_message *message);
     static void onLogCb(struct mosquitto *, void *obj, int level, const char *text);
 
     MqttBrokerSettings settings_;
@@ -102,4 +108,6 @@ private:
     int cbRefused_ = -1;
     bool cbLost_ = false;
     QList<int> cbAcks_;
+    QList<QPair<QString, QByteArray>> cbMessages_;
+    QStringList subscriptions_;
 };

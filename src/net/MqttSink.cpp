@@ -17,7 +17,20 @@ MqttSink::MqttSink(const MqttSinkOptions &options, QObject *parent)
     client_.setWill(options_.topics.availability(), kOffline, true);
     connect(&client_, &MqttClient::connected, this, &MqttSink::onConnected);
     connect(&client_, &MqttClient::disconnected, this, &MqttSink::onDisconnected);
-    connect(&client_, &MqttClient::acknowledged, this, &MqttSink::onAcknowledged);
+    connect(&client_, &MqttClient::acknowledged, this, &MqttSink::onPublishAcknowledged);
+    if (options_.acceptAcks) {
+        client_.setSubscriptions({options_.topics.ack()});
+        connect(&client_, &MqttClient::messageReceived, this, [this](const QString &topic, const QByteArray &payload) {
+            if (topic != options_.topics.ack())
+                return;
+            AckRequest r;
+            QString error;
+            if (parseAckRequest(payload, &r, &error))
+                emit ackRequested(r);
+            else
+                publishAckResult(r.id ? std::optional(r.id) : std::nullopt, false, error);
+        });
+    }
 }
 
 MqttSink::~MqttSink() = default;
@@ -35,6 +48,16 @@ void MqttSink::onSample(const Sample &sample)
 void MqttSink::onAlarm(const AlarmEvent &event)
 {
     enqueue(options_.topics.alarm(), alarmPayload(event), false);
+}
+
+void MqttSink::onAcknowledged(const AlarmEvent &event)
+{
+    enqueue(options_.topics.alarm(), alarmPayload(event), false);
+}
+
+void MqttSink::publishAckResult(const std::optional<quint64> &id, bool ok, const QString &error)
+{
+    enqueue(options_.topics.ackResult(), ackResultPayload(id, ok, error), false);
 }
 
 void MqttSink::onLinkChanged(bool up, const QDateTime &)
@@ -132,7 +155,7 @@ void MqttSink::onDisconnected(const QString &reason)
     emit statusChanged();
 }
 
-void MqttSink::onAcknowledged(int mid)
+void MqttSink::onPublishAcknowledged(int mid)
 {
     if (offlineMid_ != 0 && mid == offlineMid_)
         offlineAcked_ = true;

@@ -14,7 +14,8 @@ struct MqttSinkOptions {
     bool haDiscovery = false;
     QString haPrefix = kDefaultHaPrefix;
     int queueLimit = 10000;
-    int window = 50; // messages in flight before the broker acknowledges them
+    int window = 50;         // messages in flight before the broker acknowledges them
+    bool acceptAcks = false; // listen on <prefix>/alarm/ack
 };
 
 // Publishes samples and alarms of one instrument to an MQTT broker: state and
@@ -33,6 +34,9 @@ public:
     void onSample(const Sample &sample) override;
     void onLinkChanged(bool up, const QDateTime &when) override;
     void onAlarm(const AlarmEvent &event) override;
+    void onAcknowledged(const AlarmEvent &event) override;
+    // The answer to an acknowledgement on <prefix>/alarm/ack/result.
+    void publishAckResult(const std::optional<quint64> &id, bool ok, const QString &error);
     // "offline", then up to limitMs for the queue to drain; then disconnects.
     void close() override { close(3000); }
     void close(int limitMs);
@@ -53,11 +57,14 @@ signals:
     // A line for the user: an outage, the return, drops, what close() could not deliver.
     void notice(const QString &text);
     void statusChanged();
+    // A well-formed acknowledgement arrived on the ack topic (acceptAcks);
+    // malformed ones are refused here.
+    void ackRequested(const AckRequest &request);
 
 private:
     void onConnected();
     void onDisconnected(const QString &reason);
-    void onAcknowledged(int mid);
+    void onPublishAcknowledged(int mid);
     void enqueue(const QString &topic, const QByteArray &payload, bool retain);
     void pump();
 

@@ -2,6 +2,7 @@
 // start and end, the exact MQTT texts, and the queue that carries them over
 // a broker's outage.
 #include "core/monitor/Alarms.h"
+#include "core/monitor/EmailSink.h"
 #include "core/monitor/MqttPayload.h"
 #include "core/monitor/PublishQueue.h"
 #include "core/monitor/Schedule.h"
@@ -51,6 +52,15 @@ public:
     void onSample(const Sample &s) override { log << QStringLiteral("sample %1").arg(s.sequence); }
     void onLinkChanged(bool up, const QDateTime &) override { log << (up ? "up" : "down"); }
     void onAlarm(const AlarmEvent &e) override { log << QStringLiteral("alarm ") + alarmStateKey(e.state); }
+    void onAcknowledged(const AlarmEvent &e) override
+    {
+        log << QStringLiteral("ack %1 %2 %3").arg(e.id).arg(e.ackUser, e.ackComment);
+    }
+    void onSettingsChanged(const QString &action, const QJsonObject &before, const QJsonObject &after) override
+    {
+        log << QStringLiteral("settings %1 %2 -> %3")
+                   .arg(action, before.value("alarm_delay").toString(), after.value("alarm_delay").toString());
+    }
     void close() override { log << "close"; }
 };
 } // namespace
@@ -131,6 +141,230 @@ private slots:
         QCOMPARE(alarms.state(Quantity::DewPoint), AlarmState::Low);
     }
 
+    void delaysCountSamplesOrTime()
+    {
+        QCOMPARE(AlarmDelay::parse("3"), AlarmDelay({3, 0}));
+        QCOMPARE(AlarmDelay::parse("90s"), AlarmDelay({1, 90000}));
+        QCOMPARE(AlarmDelay::parse("30m"), AlarmDelay({1, 1800000}));
+        QCOMPARE(AlarmDelay::parse("2h"), AlarmDelay({1, 7200000}));
+        for (const char *bad : {"0", "-1", "0s", "", "5x", "m"})
+            QVERIFY2(!AlarmDelay::parse(bad), bad);
+        QCOMPARE(parseDurationMs("0"), qint64(0));
+        QCOMPARE(durationText(*parseDurationMs("1,5m")), QStringLiteral("90s"));
+
+        // 90 s outside without a sample inside, at one sample a minute.
+        AlarmConfig c;
+        QString error;
+        QVERIFY(parseLimit("temp=:30", c.alarm, &error));
+        c.alarmDelay = *AlarmDelay::parse("90s");
+        AlarmMonitor alarms(c);
+        QVERIFY(alarms.update(sample(31, 50, 0)).isEmpty());
+        QVERIFY(alarms.update(sample(31, 50, 60)).isEmpty());
+        QVERIFY(alarms.update(sample(29, 50, 120)).isEmpty()); // inside: the time starts over
+        QVERIFY(alarms.update(sample(31, 50, 180)).isEmpty());
+        QVERIFY(alarms.update(sample(31, 50, 240)).isEmpty());
+        const auto e = alarms.update(sample(31, 50, 270));
+        QCOMPARE(e.size(), 1);
+        QCOMPARE(e[0].started, sample(0, 50, 270).time);
+    }
+
+    void twoLevelsWithHysteresis()
+    {
+        AlarmConfig c;
+        QString error;
+        QVERIFY(parseLimit("temp=2:8", c.warning, &error));
+        QVERIFY(parseLimit("temp=0:10", c.alarm, &error));
+        c.warningDelay = AlarmDelay{2, 0};
+        c.hysteresis[size_t(Quantity::Temperature)] = 0.5;
+        AlarmMonitor alarms(c);
+        int k = 0;
+        auto step = [&](double t) { return alarms.update(sample(t, 50, k++)); };
+        QVERIFY(step(8.5).isEmpty()); // the warning waits for its second sample
+        auto e = step(8.6);
+        QCOMPARE(e.size(), 1);
+        QCOMPARE(e[0].change, AlarmChange::Started);
+        QCOMPARE(e[0].level, AlarmLevel::Warning);
+        QCOMPARE(alarmEventStateKey(e[0]), QStringLiteral("warning-high"));
+        QCOMPARE(*e[0].bounds.high, 8.0);
+        const quint64 id = e[0].id;
+        QCOMPARE(alarms.state(Quantity::Temperature), AlarmState::Ok); // no alarm yet
+        // The alarm level wins, at once (its delay is one sample), on the same event.
+        e = step(10.4);
+        QCOMPARE(e.size(), 1);
+        QCOMPARE(e[0].change, AlarmChange::Changed);
+        QCOMPARE(e[0].id, id);
+        QCOMPARE(alarmEventStateKey(e[0]), QStringLiteral("high"));
+        QCOMPARE(alarms.state(Quantity::Temperature), AlarmState::High);
+        QVERIFY(step(11.2).isEmpty());
+        // Back inside the alarm bounds but not by the hysteresis: the alarm lasts.
+        QVERIFY(step(9.8).isEmpty());
+        e = step(9.5); // 10 - 0.5: on the edge of the hysteresis band, out of it
+        QCOMPARE(e.size(), 1);
+        QCOMPARE(e[0].level, AlarmLevel::Warning);
+        QVERIFY(step(7.7).isEmpty()); // within 0.5 of the warning's bound
+        e = step(7.4);
+        QCOMPARE(e.size(), 1);
+        QCOMPARE(e[0].change, AlarmChange::Ended);
+        QCOMPARE(e[0].state, AlarmState::Ok);
+        QCOMPARE(*e[0].peak, 11.2);
+        QCOMPARE(e[0].level, AlarmLevel::Warning);
+        QVERIFY(e[0].ended.isValid());
+        QVERIFY(!e[0].acknowledged); // still waits for someone
+        // The next excursion is a new event.
+        step(1.0);
+        e = step(1.0);
+        QCOMPARE(e.size(), 1);
+        QCOMPARE(alarmEventStateKey(e[0]), QStringLiteral("warning-low"));
+        QVERIFY(e[0].id > id);
+    }
+
+    void acknowledgementNeedsAKnownIdAndAComment()
+    {
+        AlarmConfig c;
+        QString error;
+        QVERIFY(parseLimit("temp=2:8", c.warning, &error));
+        QVERIFY(parseLimit("temp=0:10", c.alarm, &error));
+        AlarmMonitor alarms(c);
+        QList<quint64> taken;
+        alarms.setNextId(41);
+        alarms.onIdTaken([&](quint64 id) { taken << id; });
+        const quint64 id = alarms.update(sample(9, 50, 0)).value(0).id;
+        QCOMPARE(id, quint64(41));
+        QCOMPARE(taken, QList<quint64>{41});
+        const QDateTime when = sample(0, 50, 30).time;
+        QVERIFY(alarms.acknowledge(99, "ana", "ok", when).error.contains("unknown"));
+        QVERIFY(!alarms.acknowledge(id, "ana", "   ", when).ok);
+        QCOMPARE(alarms.unacknowledged(), 1);
+        auto r = alarms.acknowledge(id, "ana", "porta aberta", when);
+        QVERIFY(r.ok);
+        QCOMPARE(r.event.change, AlarmChange::Acknowledged);
+        QCOMPARE(r.event.ackUser, QStringLiteral("ana"));
+        QCOMPARE(r.event.ackTime, when);
+        QVERIFY(!alarms.acknowledge(id, "rui", "de novo", when).ok);
+        QCOMPARE(alarms.unacknowledged(), 0);
+        // An acknowledged warning that turns into an alarm waits for a new one.
+        auto e = alarms.update(sample(11, 50, 60));
+        QCOMPARE(e.size(), 1);
+        QVERIFY(!e[0].acknowledged);
+        QCOMPARE(alarms.unacknowledged(), 1);
+        // Ended, it still waits.
+        alarms.update(sample(5, 50, 120));
+        QCOMPARE(alarms.unacknowledged(), 1);
+        QVERIFY(!alarms.event(id)->running());
+        QVERIFY(alarms.acknowledge(id, "ana", "resolvido", when).ok);
+    }
+
+    void aSilentInstrumentAndALowBatteryAreEvents()
+    {
+        AlarmConfig c;
+        c.linkAlarmAfterMs = 5 * 60 * 1000;
+        AlarmMonitor alarms(c);
+        const QDateTime t0 = sample(0, 50, 0).time;
+        alarms.start(t0);
+        QVERIFY(alarms.checkLink(t0.addSecs(299)).isEmpty());
+        auto e = alarms.checkLink(t0.addSecs(300));
+        QCOMPARE(e.size(), 1);
+        QCOMPARE(alarmSubjectKey(e[0]), QStringLiteral("link"));
+        QCOMPARE(e[0].level, AlarmLevel::Alarm);
+        QVERIFY(alarms.checkLink(t0.addSecs(900)).isEmpty()); // one event per silence
+        Sample s = sample(20, 50, 901);
+        s.reading = reading(20, 50, 0, true);
+        e = alarms.update(s);
+        QCOMPARE(e.size(), 2); // the link first, then the battery
+        QCOMPARE(e[0].change, AlarmChange::Ended);
+        QCOMPARE(alarmSubjectKey(e[1]), QStringLiteral("battery"));
+        QCOMPARE(e[1].level, AlarmLevel::Warning);
+        QVERIFY(alarms.update(s).isEmpty());
+        // The time counts from the latest sample.
+        QVERIFY(alarms.checkLink(s.time.addSecs(299)).isEmpty());
+        e = alarms.update(sample(20, 50, 1000));
+        QCOMPARE(e.size(), 1);
+        QCOMPARE(e[0].change, AlarmChange::Ended);
+        // Off with 0; and the constructor of limits alone has neither.
+        c.linkAlarmAfterMs = 0;
+        alarms.setConfig(c);
+        QVERIFY(alarms.checkLink(t0.addDays(1)).isEmpty());
+        AlarmMonitor limitsOnly(Limits{}, 1);
+        limitsOnly.start(t0);
+        QVERIFY(limitsOnly.checkLink(t0.addDays(1)).isEmpty());
+        QVERIFY(limitsOnly.update(s).isEmpty());
+    }
+
+    void emailsForNewsAndRemindersUntilAcknowledged()
+    {
+        AlarmConfig c;
+        QString error;
+        QVERIFY(parseLimit("temp=2:8", c.warning, &error));
+        QVERIFY(parseLimit("temp=0:10", c.alarm, &error));
+        SinkSet set{AlarmMonitor(c)};
+        QDateTime now = sample(0, 50, 0).time;
+        QStringList subjects;
+        QList<QByteArray> messages;
+        EmailSinkOptions o;
+        o.instrument = "camara-1";
+        o.ackTopic = "lab/camara-1/alarm/ack";
+        o.from = "termo@example.org";
+        o.to = QStringList{"a@example.org", "b@example.org"};
+        o.repeatMs = 600000;
+        EmailSink mail(
+            o,
+            [&](const QByteArray &m, const QString &what) {
+                messages << m;
+                subjects << what;
+            },
+            [&] { return now; });
+        set.add(&mail);
+        int k = 0;
+        auto at = [&](double t) {
+            now = sample(0, 50, k).time;
+            set.sample(sample(t, 50, k));
+            k += 60;
+        };
+        at(5);
+        at(9.3);  // warning
+        at(9.8);  // the same warning: no news
+        at(10.5); // an alarm
+        at(-0.5); // to the other side: no news
+        at(5);    // the end
+        QCOMPARE(subjects, (QStringList{"[Termo-higrômetro] AVISO Temperatura ALTA 9,3 °C — camara-1",
+                                        "[Termo-higrômetro] ALARME Temperatura ALTA 10,5 °C — camara-1",
+                                        "[Termo-higrômetro] FIM ALARME Temperatura 5,0 °C — camara-1"}));
+        const QString end = QString::fromUtf8(messages.last());
+        QVERIFY(end.contains("To: a@example.org, b@example.org\r\n"));
+        QVERIFY(end.contains("Subject: =?UTF-8?B?"));
+        QVERIFY(end.contains("Duração: 4 min"));
+        QVERIFY(end.contains("Pico: -0,5 °C")); // the last side's farthest value
+        QVERIFY(end.contains("\"id\": 1"));
+        QVERIFY(end.contains("lab/camara-1/alarm/ack"));
+        QVERIFY(!end.contains("\n\n.")); // no line of a lone dot
+
+        // Reminders every 10 minutes while nobody acknowledges, none after.
+        now = now.addSecs(599);
+        mail.checkRepeats();
+        QCOMPARE(subjects.size(), 3);
+        now = now.addSecs(1);
+        mail.checkRepeats();
+        QCOMPARE(subjects.size(), 4);
+        QVERIFY(subjects.last().contains("NÃO RECONHECIDO"));
+        mail.checkRepeats();
+        QCOMPARE(subjects.size(), 4);
+        QVERIFY(set.acknowledge(1, "ana", "ok", now).ok);
+        now = now.addSecs(3600);
+        mail.checkRepeats();
+        QCOMPARE(subjects.size(), 4);
+
+        // The lost and restored instrument.
+        set.alarms().start(now);
+        set.checkLink(now.addSecs(300));
+        QCOMPARE(subjects.last(),
+                 QStringLiteral("[Termo-higrômetro] ALARME Sem comunicação com o instrumento — camara-1"));
+        now = now.addSecs(400);
+        set.sample(sample(5, 50, 2000));
+        QVERIFY(
+            subjects.last().startsWith("[Termo-higrômetro] FIM ALARME Comunicação com o instrumento restabelecida"));
+        set.close();
+    }
+
     void statePayloadCarriesTheDotTexts()
     {
         Sample s = sample(25, 50);
@@ -157,9 +391,42 @@ private slots:
 
     void alarmPayload_()
     {
-        AlarmEvent e{sample(31.5).time, Quantity::Humidity, AlarmState::High, 61.5, {std::nullopt, 60.0}};
+        AlarmEvent e;
+        e.time = e.started = sample(31.5).time;
+        e.quantity = Quantity::Humidity;
+        e.state = AlarmState::High;
+        e.value = e.peak = 61.5;
+        e.bounds = {std::nullopt, 60.0};
+        e.id = 7;
+        // The fields a user of --limit always had come first, unchanged.
         QCOMPARE(alarmPayload(e), QByteArray("{\"time\":\"2026-12-09T10:00:00-03:00\",\"quantity\":\"rh\","
-                                             "\"state\":\"high\",\"value\":61.5,\"low\":null,\"high\":60}"));
+                                             "\"state\":\"high\",\"value\":61.5,\"low\":null,\"high\":60,"
+                                             "\"id\":7,\"level\":\"alarm\",\"event\":\"started\","
+                                             "\"acknowledged\":false,\"ack_user\":null,\"ack_comment\":null,"
+                                             "\"ack_time\":null,\"started\":\"2026-12-09T10:00:00-03:00\","
+                                             "\"ended\":null,\"peak\":61.5}"));
+        e.level = AlarmLevel::Warning;
+        QCOMPARE(object(alarmPayload(e)).value("state").toString(), QStringLiteral("warning-high"));
+        e.subject = AlarmSubject::Link;
+        QCOMPARE(object(alarmPayload(e)).value("quantity").toString(), QStringLiteral("link"));
+        QCOMPARE(object(alarmPayload(e)).value("state").toString(), QStringLiteral("lost"));
+        e.ended = e.time.addSecs(60);
+        QCOMPARE(object(alarmPayload(e)).value("state").toString(), QStringLiteral("ok"));
+    }
+
+    void ackRequestsAreCheckedBeforeTheyReachTheAlarms()
+    {
+        AckRequest r;
+        QString error;
+        QVERIFY(parseAckRequest(R"({"id": 3, "user": "ana", "comment": " porta aberta "})", &r, &error));
+        QCOMPARE(r.id, quint64(3));
+        QCOMPARE(r.comment, QStringLiteral("porta aberta"));
+        for (const char *bad : {"[]", "{\"id\": \"3\", \"comment\": \"x\"}", "{\"id\": 2.5, \"comment\": \"x\"}",
+                                "{\"id\": 0, \"comment\": \"x\"}", "{\"id\": 3, \"comment\": \"  \"}", "nada"})
+            QVERIFY2(!parseAckRequest(bad, &r, &error), bad);
+        QVERIFY(!parseAckRequest(R"({"id": 3, "user": "ana"})", &r, &error));
+        QVERIFY(error.contains("comment"));
+        QCOMPARE(ackResultPayload(std::nullopt, false, "x"), QByteArray(R"({"id":null,"ok":false,"error":"x"})"));
     }
 
     void discoveryConfigs()
@@ -270,11 +537,19 @@ private slots:
         set.add(&b);
         set.linkChanged(true, {});
         set.linkChanged(true, {}); // no change, nothing told
-        set.sample(sample(31));
+        const quint64 id = set.sample(sample(31)).value(0).id;
+        QVERIFY(!set.acknowledge(id, "ana", "", {}).ok); // refused: nobody hears of it
+        QVERIFY(set.acknowledge(id, "ana", "visto", {}).ok);
+        AlarmConfig c = set.alarms().config();
+        set.setConfig(c); // the same: nothing to tell
+        c.alarmDelay = AlarmDelay{1, 60000};
+        set.setConfig(c);
         set.linkChanged(false, {});
         set.close();
         set.close();
-        const QStringList expected{"up", "sample 1", "alarm high", "down", "close"};
+        const QStringList expected{
+            "up",   "sample 1", "alarm high", QStringLiteral("ack %1 ana visto").arg(id), "settings limits 1 -> 1m",
+            "down", "close"};
         QCOMPARE(a.log, expected);
         QCOMPARE(b.log, expected);
     }

@@ -61,6 +61,17 @@ private slots:
         }
     }
 
+    // The Alertmanager configuration of the guide: e-mail receivers, the
+    // routes of warnings and alarms.
+    void alertmanagerConfig()
+    {
+        if (QStandardPaths::findExecutable("amtool").isEmpty())
+            QSKIP("amtool (Debian prometheus-alertmanager) is not installed");
+        const Run r = run("amtool", {"check-config", "alertmanager.yml"}, source("docs/monitoring"));
+        QVERIFY2(r.code == 0, qPrintable(r.output));
+        QVERIFY2(r.output.contains("2 receivers"), qPrintable(r.output));
+    }
+
     // The service moves what a previous run recorded aside before `--record`
     // starts its file afresh.
     void previousRecordingsAreKept()

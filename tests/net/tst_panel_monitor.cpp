@@ -5,12 +5,14 @@
 #include "support/MonitorRun.h"
 #include "support/Mosquitto.h"
 #include "support/PanelFixture.h"
+#include "support/SmtpServer.h"
 #include "ui/monitor/AlarmLimits.h"
 #include "ui/monitor/Monitoring.h"
 #include "ui/monitor/PanelMonitor.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QJsonArray>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -118,9 +120,9 @@ private slots:
         QVERIFY(p.LblTempAlarm->isHidden());
         QVERIFY(!isRed(p.LblTemperature));
         sampleFreshReading(p);
-        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA"));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
         QVERIFY(p.LblTempAlarm->isVisible() && isRed(p.LblTemperature));
-        QCOMPARE(p.LblRHAlarm->text(), QStringLiteral("BAIXA"));
+        QCOMPARE(p.LblRHAlarm->text(), QStringLiteral("BAIXA (não reconhecido)"));
         QVERIFY(p.LblRHAlarm->isVisible() && isRed(p.LblRH));
         QVERIFY(p.LblDewAlarm->isHidden() && !isRed(p.LblDew));
         QCOMPARE(m.beeps(), 1);
@@ -143,7 +145,7 @@ private slots:
         l = openLimits(p);
         l->CmdOK_Click();
         sampleFreshReading(p);
-        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA"));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
         QCOMPARE(m.runLog().size(), 2);
         QCOMPARE(m.beeps(), 1);
         QCOMPARE(samplesServed(), served + 1);
@@ -161,8 +163,34 @@ private slots:
         QVERIFY(p.LblTempAlarm->isVisible() && isRed(p.LblTemperature));
 
         sampleAt(f, 25.0, 50.0);
-        QVERIFY(p.LblTempAlarm->isHidden() && p.LblRHAlarm->isHidden());
+        // Back inside: no red, but the badges wait for an acknowledgement.
         QVERIFY(!isRed(p.LblTemperature) && !isRed(p.LblRH));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
+        QCOMPARE(p.LblRHAlarm->text(), QStringLiteral("BAIXA (não reconhecido)"));
+        m.showAlarmLog();
+        auto *events = qobject_cast<AlarmLogView *>(m.alarmLogWindow.data());
+        QVERIFY(events);
+        QCOMPARE(events->GridEvents->rowCount(), 2);
+        QCOMPARE(events->GridEvents->item(1, 5)->text(), QStringLiteral("32,0 °C")); // the peak
+        QCOMPARE(events->GridEvents->item(1, 7)->text(), QStringLiteral("não reconhecido"));
+        // An empty comment cancels; each answer acknowledges the oldest event waiting.
+        f.t.prompts->inputAnswers = {QString(), QStringLiteral("porta fechada"), QStringLiteral("umidificador ok")};
+        events->CmdAck_Click();
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
+        events->CmdAck_Click();
+        QVERIFY(p.LblTempAlarm->isHidden());
+        QVERIFY(p.LblRHAlarm->isVisible());
+        events->CmdAck_Click();
+        QVERIFY(p.LblRHAlarm->isHidden());
+        QVERIFY(events->GridEvents->item(1, 7)->text().startsWith(PanelMonitor::userName() + QStringLiteral(" em ")));
+        QCOMPARE(events->GridEvents->item(1, 8)->text(), QStringLiteral("porta fechada"));
+        QCOMPARE(events->GridEvents->item(0, 8)->text(), QStringLiteral("umidificador ok"));
+        // Nothing waits any more: said so, nothing asked.
+        events->CmdAck_Click();
+        QVERIFY(f.t.prompts->inputAnswers.empty());
+        QVERIFY(f.t.prompts->messages().last().contains("Nenhum alarme"));
+        events->close();
+        QVERIFY(httpGet(m.metricsUrl()).contains("termohigrometro_alarm_unacknowledged{instrument=\"lab1\"} 0\n"));
         QVERIFY(httpGet(m.metricsUrl()).contains("termohigrometro_alarm{instrument=\"lab1\",quantity=\"temp\"} 0\n"));
 
         // Without the sound a new alarm is silent.
@@ -172,16 +200,17 @@ private slots:
         l->CmdOK_Click();
         sampleAt(f, 31.0, 50.0);
         sampleFreshReading(p);
-        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA"));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
         QCOMPARE(m.beeps(), 1);
 
         // New limits are weighed at the next sample: inside them, the alarm ends there.
         l = openLimits(p);
         l->TxtTempHigh->setText(QStringLiteral("35"));
         l->CmdOK_Click();
-        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA"));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
         sampleFreshReading(p);
-        QVERIFY(p.LblTempAlarm->isHidden());
+        QVERIFY(!isRed(p.LblTemperature));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
 
         // Every start and end, one line each, in the dump folder's alarmes.csv.
         const QString log = f.t.app->autoDumpFolder() + QStringLiteral("/alarmes.csv");
@@ -215,7 +244,10 @@ private slots:
 
         // The broker got the same alarm events `monitor` publishes.
         const QString topic = QStringLiteral("termohigrometro/lab1/alarm");
-        QTRY_COMPARE_WITH_TIMEOUT(delivered(live, topic).size(), 6, 20000);
+        // The two acknowledgements among them.
+        QTRY_COMPARE_WITH_TIMEOUT(delivered(live, topic).size(), 8, 20000);
+        QCOMPARE(jsonPayload(delivered(live, topic).at(4)).value("ack_comment").toString(),
+                 QStringLiteral("porta fechada"));
         const QJsonObject first = jsonPayload(delivered(live, topic).first());
         QCOMPARE(first.value("quantity").toString(), QStringLiteral("temp"));
         QCOMPARE(first.value("state").toString(), QStringLiteral("high"));
@@ -370,7 +402,8 @@ private slots:
             {"TxtRHHigh", "-", "Umidade, máximo: \"-\" não é um número."},
             {"TxtRHHigh", "101", "Umidade: os limites vão de 0 a 100 %UR."},
             {"TxtTempLow", "40", "Temperatura: o mínimo deve ser menor que o máximo."},
-            {"TxtDelay", "0", "Atraso: um número inteiro de amostras, de 1 a 10000."},
+            {"TxtDelay", "0", "Atraso: um número inteiro de amostras, de 1 a 10000, ou uma duração (90s, 30m, 2h)."},
+            {"TxtTempHyst", "-", "Temperatura, histerese: \"-\" não é um número positivo."},
         };
         for (const auto &w : wrong) {
             AlarmLimits *l = openLimits(p);
@@ -414,6 +447,98 @@ private slots:
         QVERIFY(!m.settings().publish.enabled);
     }
 
+    // The warning level and the hysteresis as the panel's log tells them, and
+    // the silent instrument on the test's clock.
+    void warningsHysteresisAndTheSilentInstrument()
+    {
+        PanelFixture f;
+        Panel &p = *f.panel;
+        QVERIFY(f.start());
+        f.sampleByHand();
+        PanelMonitor &m = *p.monitor();
+        m.setBeeper([] {});
+        AlarmLimits *l = openLimits(p);
+        l->TxtTempWarnHigh->setText(QStringLiteral("28"));
+        l->TxtTempHigh->setText(QStringLiteral("32"));
+        l->TxtTempHyst->setText(QStringLiteral("1"));
+        l->CmdOK_Click();
+        QVERIFY(f.t.prompts->messages().isEmpty());
+        const auto last = [&] { return m.runLog().isEmpty() ? QString() : m.runLog().last(); };
+        sampleAt(f, 29.0, 50.0);
+        QVERIFY2(last().endsWith(",temperatura,aviso ALTA,29.0,28.0,°C"), qPrintable(last()));
+        QCOMPARE(m.beeps(), 0); // the sound is for alarms
+        QVERIFY(!isRed(p.LblTemperature));
+        sampleAt(f, 33.0, 50.0);
+        QVERIFY2(last().endsWith(",temperatura,ALTA,33.0,32.0,°C"), qPrintable(last()));
+        QCOMPARE(m.beeps(), 1);
+        sampleAt(f, 31.5, 50.0); // within the hysteresis: still an alarm
+        QCOMPARE(m.runLog().size(), 2);
+        sampleAt(f, 27.5, 50.0);
+        QVERIFY2(last().endsWith(",temperatura,aviso ALTA,27.5,28.0,°C"), qPrintable(last()));
+        sampleAt(f, 26.5, 50.0);
+        QVERIFY2(last().endsWith(",temperatura,normal,26.5,28.0,°C"), qPrintable(last()));
+        QCOMPARE(m.events().size(), 1); // one event all along
+
+        // Five minutes without a sample by the panel's clock.
+        f.t.clock->t = f.t.clock->t.addSecs(301);
+        QTRY_VERIFY_WITH_TIMEOUT(last().endsWith(",comunicação,sem comunicação,,,"), 10000);
+        sampleFreshReading(p);
+        QVERIFY2(last().endsWith(",comunicação,normal,,,"), qPrintable(last()));
+        QCOMPARE(m.events().size(), 2);
+    }
+
+    // "Monitoramento" sends a test e-mail off the window's way, then the
+    // alarms through Debian's aiosmtpd (STARTTLS, AUTH); a refused password
+    // shows in the status line.
+    void alarmEmailsFromThePanel()
+    {
+        if (QProcess::execute(QStringLiteral("/usr/bin/python3"), {"-c", "import aiosmtpd"}) != 0)
+            QSKIP("python3-aiosmtpd is not installed");
+        SmtpServer smtp(QStringLiteral("alarmes"), QStringLiteral("s3nha"));
+        QVERIFY2(smtp.start(), qPrintable(smtp.server().lastError()));
+        PanelFixture f;
+        Panel &p = *f.panel;
+        QVERIFY(f.start());
+        f.sampleByHand();
+        PanelMonitor &m = *p.monitor();
+        m.setBeeper([] {});
+        Monitoring *w = openMonitoring(p);
+        QVERIFY(w);
+        w->ChkEmail->setChecked(true);
+        w->TxtSmtp->setText(smtp.url());
+        w->TxtSmtpUser->setText(QStringLiteral("alarmes"));
+        w->TxtSmtpPassword->setText(QStringLiteral("s3nha"));
+        w->TxtEmailFrom->setText(QStringLiteral("painel@example.org"));
+        w->TxtEmailTo->setText(QStringLiteral("ops@example.org; chefe@example.org"));
+        w->TxtSmtpCa->setText(smtp.caFile());
+        w->TxtEmailRepeat->setText(QStringLiteral("0"));
+        w->CmdTestEmail_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(smtp.messages().size(), 1, 30000);
+        QVERIFY(smtp.subjects().first().startsWith(QStringLiteral("[Termo-higrômetro] E-mail de teste")));
+        QTRY_VERIFY_WITH_TIMEOUT(f.t.prompts->messages().contains("O servidor aceitou o e-mail de teste."), 30000);
+        w->CmdOK_Click();
+        QVERIFY(m.settings().email.enabled);
+        QVERIFY(!readAll(PanelSettings::file()).contains("s3nha"));
+
+        AlarmLimits *l = openLimits(p);
+        l->TxtTempHigh->setText(QStringLiteral("30"));
+        l->CmdOK_Click();
+        sampleAt(f, 32.0, 50.0);
+        QTRY_COMPARE_WITH_TIMEOUT(smtp.messages().size(), 2, 30000);
+        QVERIFY2(
+            smtp.subjects().last().startsWith(QStringLiteral("[Termo-higrômetro] ALARME Temperatura ALTA 32,0 °C")),
+            qPrintable(smtp.subjects().last()));
+        QCOMPARE(smtp.messages().last().value("to").toArray().size(), 2);
+
+        // A wrong password: said in the status line, the samples go on.
+        w = openMonitoring(p);
+        w->TxtSmtpPassword->setText(QStringLiteral("errada"));
+        w->CmdOK_Click();
+        sampleAt(f, 25.0, 50.0);
+        QTRY_VERIFY_WITH_TIMEOUT(m.statusText().contains("refused the user name or password"), 30000);
+        QCOMPARE(smtp.messages().size(), 2);
+    }
+
     void settingsLastAndSurviveDamage()
     {
         PanelFixture f;
@@ -424,6 +549,10 @@ private slots:
         l->TxtRHHigh->setText(QStringLiteral("80"));
         l->TxtDewHigh->setText(QStringLiteral("2,3"));
         l->TxtDelay->setText(QStringLiteral("3"));
+        l->TxtRHWarnHigh->setText(QStringLiteral("70,5"));
+        l->TxtRHHyst->setText(QStringLiteral("2"));
+        l->TxtWarnDelay->setText(QStringLiteral("2m"));
+        l->TxtLinkAfter->setText(QStringLiteral("10m"));
         l->ChkSound->setChecked(false);
         l->CmdOK_Click();
         Monitoring *w = openMonitoring(p);
@@ -444,6 +573,10 @@ private slots:
         QVERIFY(!back.limits[Quantity::Temperature].high);
         QCOMPARE(*back.limits[Quantity::Humidity].high, 80.0);
         QCOMPARE(back.delay, 3);
+        QCOMPARE(*back.warning[Quantity::Humidity].high, 70.5);
+        QCOMPARE(back.hysteresis[size_t(Quantity::Humidity)], 2.0);
+        QCOMPARE(back.warningDelay, AlarmDelay({1, 120000}));
+        QCOMPARE(back.linkAlarmAfterMs, qint64(600000));
         QVERIFY(!back.sound);
         // What was typed, not its binary neighbour (2.2999999999999998).
         QVERIFY2(readAll(PanelSettings::file()).contains("dew=:2.3\n"), readAll(PanelSettings::file()).constData());

@@ -112,6 +112,17 @@ QByteArray secretKeyFileText(const SecretKey &key)
     return text;
 }
 
+namespace {
+// Bytes `offset`.. of `from` into `to` (its whole size; `from` is long
+// enough, checked by the caller). Copied one by one: the optimiser cannot
+// see the length checks and would warn of reading past an empty array.
+template <std::size_t N> void copyBytes(std::array<unsigned char, N> &to, const QByteArray &from, qsizetype offset)
+{
+    for (std::size_t i = 0; i < N; ++i)
+        to[i] = static_cast<unsigned char>(from.at(offset + qsizetype(i)));
+}
+} // namespace
+
 std::optional<SecretKey> parseSecretKeyFile(const QByteArray &text, QString *error)
 {
     auto fail = [&](const char *why) -> std::optional<SecretKey> {
@@ -131,8 +142,8 @@ std::optional<SecretKey> parseSecretKeyFile(const QByteArray &text, QString *err
     if (d[2] != 0 || d[3] != 0)
         return fail("the secret key is protected by a password, which this program does not ask for");
     SecretKey k;
-    std::memcpy(k.id.data(), d + 54, 8);
-    std::memcpy(k.key.data(), d + 62, 64);
+    copyBytes(k.id, *raw, 54);
+    copyBytes(k.key, *raw, 62);
     // Keys stored without a password by minisign itself carry no checksum.
     const auto chk = secretChecksum(k);
     const QByteArray stored = raw->mid(126, 32);
@@ -162,8 +173,8 @@ std::optional<PublicKey> parsePublicKeyFile(const QByteArray &text, QString *err
         return std::nullopt;
     }
     PublicKey k;
-    std::memcpy(k.id.data(), raw->constData() + 2, 8);
-    std::memcpy(k.key.data(), raw->constData() + 10, 32);
+    copyBytes(k.id, *raw, 2);
+    copyBytes(k.key, *raw, 10);
     return k;
 }
 
@@ -233,9 +244,9 @@ std::optional<Signature> parseSignatureFile(const QByteArray &text, QString *err
     Signature s;
     s.untrustedComment = lines[0].mid(untrusted.size());
     s.trustedComment = lines[2].mid(trusted.size());
-    std::memcpy(s.id.data(), raw->constData() + 2, 8);
-    std::memcpy(s.signature.data(), raw->constData() + 10, 64);
-    std::memcpy(s.globalSignature.data(), global->constData(), 64);
+    copyBytes(s.id, *raw, 2);
+    copyBytes(s.signature, *raw, 10);
+    copyBytes(s.globalSignature, *global, 0);
     return s;
 }
 

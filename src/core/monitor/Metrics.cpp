@@ -112,6 +112,18 @@ QByteArray metricsText(const MetricsState &s)
             w.sample(inGaugeUnit(Quantity(i), s.limits.bounds[size_t(i)].high), quantityLabel(Quantity(i)));
     }
 
+    if (s.warningLimits) {
+        w.family("warning", "gauge", "1 while the quantity is outside its warning limits (and not in alarm).");
+        for (int i = 0; i < kQuantities; ++i)
+            w.sample(flag(s.warnings[size_t(i)] != AlarmState::Ok), quantityLabel(Quantity(i)));
+    }
+    w.family("link_alarm", "gauge", "1 while no sample has come for longer than the link alarm allows.");
+    w.sample(flag(s.linkAlarm));
+    w.family("battery_warning", "gauge", "1 while the instrument's low battery warning runs.");
+    w.sample(flag(s.batteryWarning));
+    w.family("alarm_unacknowledged", "gauge", "Alarm and warning events nobody has acknowledged yet.");
+    w.sample(QByteArray::number(s.unacknowledged.size()));
+
     if (s.publisher) {
         w.family("mqtt_connected", "gauge", "1 while the MQTT broker is connected.");
         w.sample(flag(s.publisher->connected));
@@ -148,7 +160,24 @@ void MetricsSink::onLinkChanged(bool up, const QDateTime &)
 
 void MetricsSink::onAlarm(const AlarmEvent &event)
 {
-    state_.alarms[size_t(event.quantity)] = event.state;
+    if (event.acknowledged)
+        state_.unacknowledged.remove(event.id);
+    else
+        state_.unacknowledged.insert(event.id);
+    const bool on = event.running();
+    switch (event.subject) {
+    case AlarmSubject::Link: state_.linkAlarm = on; return;
+    case AlarmSubject::Battery: state_.batteryWarning = on; return;
+    case AlarmSubject::Quantity: break;
+    }
+    const auto i = size_t(event.quantity);
+    state_.alarms[i] = on && event.level == AlarmLevel::Alarm ? event.state : AlarmState::Ok;
+    state_.warnings[i] = on && event.level == AlarmLevel::Warning ? event.state : AlarmState::Ok;
+}
+
+void MetricsSink::onAcknowledged(const AlarmEvent &event)
+{
+    state_.unacknowledged.remove(event.id);
 }
 
 QByteArray MetricsSink::text() const

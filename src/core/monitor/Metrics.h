@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QSet>
 
 #include <array>
 #include <functional>
@@ -31,7 +32,11 @@ struct MetricsState {
     quint64 linkLosses = 0;
     QDateTime lastSampleTime; // kept across losses: how old the data is
     Limits limits;
-    std::array<AlarmState, kQuantities> alarms{};
+    std::array<AlarmState, kQuantities> alarms{};   // at the alarm level
+    std::array<AlarmState, kQuantities> warnings{}; // at the warning level
+    bool linkAlarm = false, batteryWarning = false;
+    QSet<quint64> unacknowledged; // ids of events nobody acknowledged yet
+    bool warningLimits = false;   // whether any quantity has warning bounds
     std::optional<PublisherStatus> publisher;
 };
 
@@ -49,9 +54,11 @@ public:
     void onSample(const Sample &sample) override;
     void onLinkChanged(bool up, const QDateTime &when) override;
     void onAlarm(const AlarmEvent &event) override;
+    void onAcknowledged(const AlarmEvent &event) override;
 
     // The limits shown from now on; the counters go on.
     void setLimits(const Limits &limits) { state_.limits = limits; }
+    void setWarningLimits(const Limits &warning) { state_.warningLimits = warning.any(); }
     // Asked at every rendering, so the figures are those of the moment.
     void setPublisherStatus(std::function<PublisherStatus()> status) { publisher_ = std::move(status); }
     const MetricsState &state() const { return state_; }

@@ -10,6 +10,11 @@ QJsonValue numberOrNull(const std::optional<double> &v)
     return v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null);
 }
 
+QJsonValue textOrNull(const QString &t)
+{
+    return t.isEmpty() ? QJsonValue() : QJsonValue(t);
+}
+
 bool idChar(QChar c)
 {
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_' || c == u'-';
@@ -98,12 +103,25 @@ QByteArray statePayload(const Sample &s)
 
 QByteArray alarmPayload(const AlarmEvent &e)
 {
+    auto time = [](const QDateTime &t) { return t.isValid() ? QJsonValue(isoTimeWithOffset(t)) : QJsonValue(); };
+    auto text = [](const QString &t) { return textOrNull(t); };
+    static const char *const changes[] = {"started", "changed", "ended", "acknowledged"};
     return orderedJson({{"time", isoTimeWithOffset(e.time)},
-                        {"quantity", quantityKey(e.quantity)},
-                        {"state", alarmStateKey(e.state)},
+                        {"quantity", alarmSubjectKey(e)},
+                        {"state", alarmEventStateKey(e)},
                         {"value", numberOrNull(e.value)},
                         {"low", numberOrNull(e.bounds.low)},
-                        {"high", numberOrNull(e.bounds.high)}});
+                        {"high", numberOrNull(e.bounds.high)},
+                        {"id", double(e.id)},
+                        {"level", alarmLevelKey(e.level)},
+                        {"event", QString::fromLatin1(changes[int(e.change)])},
+                        {"acknowledged", e.acknowledged},
+                        {"ack_user", text(e.ackUser)},
+                        {"ack_comment", text(e.ackComment)},
+                        {"ack_time", time(e.ackTime)},
+                        {"started", time(e.started)},
+                        {"ended", time(e.ended)},
+                        {"peak", numberOrNull(e.peak)}});
 }
 
 QVector<DiscoveryConfig> haDiscoveryConfigs(const QString &id, const MqttTopics &topics, const QString &haPrefix)
@@ -150,4 +168,36 @@ QVector<DiscoveryConfig> haDiscoveryConfigs(const QString &id, const MqttTopics 
                     orderedJson(m)});
     }
     return out;
+}
+
+bool parseAckRequest(const QByteArray &payload, AckRequest *request, QString *error)
+{
+    QJsonParseError pe;
+    const QJsonDocument d = QJsonDocument::fromJson(payload, &pe);
+    if (pe.error != QJsonParseError::NoError || !d.isObject()) {
+        *error = QStringLiteral("not a JSON object");
+        return false;
+    }
+    const QJsonObject o = d.object();
+    const QJsonValue id = o.value(QStringLiteral("id"));
+    const double n = id.toDouble(-1);
+    if (!id.isDouble() || n < 1 || n != double(quint64(n)) || n > 9e15) {
+        *error = QStringLiteral("\"id\" must be the number of an alarm");
+        return false;
+    }
+    request->id = quint64(n);
+    request->user = o.value(QStringLiteral("user")).toString().trimmed();
+    request->comment = o.value(QStringLiteral("comment")).toString().trimmed();
+    if (request->comment.isEmpty()) {
+        *error = QStringLiteral("alarm %1: an acknowledgement needs a comment").arg(request->id);
+        return false;
+    }
+    return true;
+}
+
+QByteArray ackResultPayload(const std::optional<quint64> &id, bool ok, const QString &error)
+{
+    return orderedJson({{"id", id ? QJsonValue(double(*id)) : QJsonValue()},
+                        {"ok", ok},
+                        {"error", ok ? QJsonValue() : QJsonValue(error)}});
 }

@@ -14,6 +14,10 @@ struct MqttTopics {
     QString availability() const { return prefix + QStringLiteral("/availability"); }
     QString link() const { return prefix + QStringLiteral("/link"); }
     QString alarm() const { return prefix + QStringLiteral("/alarm"); }
+    // {"id": N, "user": "...", "comment": "..."} acknowledges an event; the
+    // refusals go to ackResult().
+    QString ack() const { return prefix + QStringLiteral("/alarm/ack"); }
+    QString ackResult() const { return prefix + QStringLiteral("/alarm/ack/result"); }
 };
 
 inline const QString kDefaultHaPrefix = QStringLiteral("homeassistant");
@@ -32,8 +36,20 @@ bool isValidTopicPrefix(const QString &prefix, QString *error = nullptr);
 // dot texts as numbers, null where a text is not one), low_battery, logging,
 // hold, memory_full.
 QByteArray statePayload(const Sample &sample);
-// <prefix>/alarm: time, quantity, state, value, low, high.
+// <prefix>/alarm: time, quantity, state, value, low, high as they always
+// were, then id, level, event (started/changed/ended/acknowledged),
+// acknowledged, ack_user, ack_comment, ack_time, started, ended, peak.
 QByteArray alarmPayload(const AlarmEvent &event);
+
+// An acknowledgement received on the ack topic; false with the reason for
+// anything that is not one.
+struct AckRequest {
+    quint64 id = 0;
+    QString user, comment;
+};
+bool parseAckRequest(const QByteArray &payload, AckRequest *request, QString *error);
+// The answer on the ack result topic: id (null when unreadable), ok, error.
+QByteArray ackResultPayload(const std::optional<quint64> &id, bool ok, const QString &error);
 
 // One retained Home Assistant discovery config.
 struct DiscoveryConfig {

@@ -15,6 +15,39 @@ QString alarmStateKey(AlarmState state)
     return QStringLiteral("ok");
 }
 
+QString alarmLevelKey(AlarmLevel level)
+{
+    switch (level) {
+    case AlarmLevel::Warning: return QStringLiteral("warning");
+    case AlarmLevel::Alarm: return QStringLiteral("alarm");
+    case AlarmLevel::None: break;
+    }
+    return QStringLiteral("ok");
+}
+
+QString alarmSubjectKey(const AlarmEvent &e)
+{
+    switch (e.subject) {
+    case AlarmSubject::Link: return QStringLiteral("link");
+    case AlarmSubject::Battery: return QStringLiteral("battery");
+    case AlarmSubject::Quantity: break;
+    }
+    return quantityKey(e.quantity);
+}
+
+QString alarmEventStateKey(const AlarmEvent &e)
+{
+    if (e.ended.isValid() || e.state == AlarmState::Ok)
+        return QStringLiteral("ok");
+    if (e.subject == AlarmSubject::Link)
+        return QStringLiteral("lost");
+    if (e.subject == AlarmSubject::Battery)
+        return QStringLiteral("low");
+    if (e.level == AlarmLevel::Warning)
+        return QStringLiteral("warning-") + alarmStateKey(e.state);
+    return alarmStateKey(e.state);
+}
+
 QString sampleDotText(const Reading &r, Quantity q, TempUnit unit)
 {
     const bool c = unit == TempUnit::Celsius;

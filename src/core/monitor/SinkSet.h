@@ -24,6 +24,15 @@ public:
     AlarmMonitor &alarms() { return alarms_; }
     // The changes the sample made, after every sink has had both.
     QVector<AlarmEvent> sample(const Sample &sample);
+    // Starts the link alarm when no sample has come for too long; called by
+    // the sampler's clock (a test's clock in the tests).
+    QVector<AlarmEvent> checkLink(const QDateTime &now);
+    // Acknowledges an event and tells every sink; the refusal otherwise.
+    AlarmMonitor::AckResult acknowledge(quint64 id, const QString &user, const QString &comment, const QDateTime &when);
+    // New alarm settings: every sink hears what they were and what they are.
+    void setConfig(const AlarmConfig &config, const QString &action = QStringLiteral("limits"));
+    // Any other change of settings (notifications), told to every sink.
+    void settingsChanged(const QString &action, const QJsonObject &before, const QJsonObject &after);
     // Only real changes reach the sinks (the first call always does).
     void linkChanged(bool up, const QDateTime &when);
     std::optional<bool> linkUp() const { return linkUp_; }

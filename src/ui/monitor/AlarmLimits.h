@@ -25,6 +25,14 @@ public:
     QLineEdit *TxtRHLow = nullptr, *TxtRHHigh = nullptr;
     QLineEdit *TxtDewLow = nullptr, *TxtDewHigh = nullptr;
     QLineEdit *TxtDelay = nullptr;
+    // The warning level: its bounds, its delay; the hysteresis of each
+    // quantity; how long without a sample is an alarm of the link.
+    QLineEdit *TxtTempWarnLow = nullptr, *TxtTempWarnHigh = nullptr;
+    QLineEdit *TxtRHWarnLow = nullptr, *TxtRHWarnHigh = nullptr;
+    QLineEdit *TxtDewWarnLow = nullptr, *TxtDewWarnHigh = nullptr;
+    QLineEdit *TxtTempHyst = nullptr, *TxtRHHyst = nullptr, *TxtDewHyst = nullptr;
+    QLineEdit *TxtWarnDelay = nullptr;
+    QLineEdit *TxtLinkAfter = nullptr;
     QCheckBox *ChkSound = nullptr;
     QPushButton *CmdOK = nullptr;
     QPushButton *CmdCancel = nullptr;
@@ -58,7 +66,16 @@ class AlarmLogView : public QWidget {
 public:
     AlarmLogView(PanelMonitor &monitor, QWidget *parent = nullptr);
     QTableWidget *GridAlarms = nullptr;
+    // The events, open and past: start, end, peak, duration, who
+    // acknowledged them and why; the newest first.
+    QTableWidget *GridEvents = nullptr;
+    QPushButton *CmdAck = nullptr;
     QLabel *LblLogFile = nullptr;
+
+public slots:
+    // Acknowledges the selected event (or the oldest one waiting) with a
+    // comment asked for; an empty answer cancels.
+    void CmdAck_Click();
 
 private:
     void refresh();

@@ -55,9 +55,24 @@ QString AlarmLog::line(const AlarmEvent &e, AlarmState before)
         const QString t = QString::number(v, 'f', 1);
         return t == QLatin1String("-0.0") ? QStringLiteral("0.0") : t;
     };
+    if (e.subject != AlarmSubject::Quantity) {
+        const bool link = e.subject == AlarmSubject::Link;
+        const QString state = e.running() ? (link ? QStringLiteral("sem comunicação") : QStringLiteral("fraca"))
+                                          : QStringLiteral("normal");
+        return QStringList{isoTimeWithOffset(e.time),
+                           link ? QStringLiteral("comunicação") : QStringLiteral("bateria"),
+                           state,
+                           QString(),
+                           QString(),
+                           QString()}
+            .join(QLatin1Char(','));
+    }
     const QString value = e.value ? oneDecimal(*e.value) : QString();
     const QString bound = limit ? oneDecimal(*limit) : QString();
-    return QStringList{isoTimeWithOffset(e.time), quantityName(e.quantity), alarmStateText(e.state), value, bound,
+    QString state = alarmStateText(e.state);
+    if (e.level == AlarmLevel::Warning && e.state != AlarmState::Ok)
+        state = QStringLiteral("aviso ") + state;
+    return QStringList{isoTimeWithOffset(e.time), quantityName(e.quantity), state, value, bound,
                        unitText(e.quantity, true)}
         .join(QLatin1Char(','));
 }
@@ -78,7 +93,8 @@ bool AlarmLog::ensureOpen()
 
 void AlarmLog::onAlarm(const AlarmEvent &event)
 {
-    AlarmState &before = state_[size_t(event.quantity)];
+    AlarmState unused = AlarmState::Ok;
+    AlarmState &before = event.subject == AlarmSubject::Quantity ? state_[size_t(event.quantity)] : unused;
     const QString text = line(event, before);
     before = event.state;
     lines_ << text;

@@ -1,19 +1,26 @@
 #include "ui/monitor/Monitoring.h"
 
+#include "core/monitor/Alarms.h"
+#include "core/monitor/EmailText.h"
 #include "core/monitor/MqttPayload.h"
+#include "net/SmtpSender.h"
 #include "ui/common/App.h"
 #include "ui/common/KeyFilter.h"
 #include "ui/monitor/PanelMonitor.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QThread>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
@@ -74,6 +81,26 @@ Monitoring::Monitoring(App &app, PanelMonitor &monitor, QWidget *parent)
     TxtMetricsPort->setValidator(portDigits(TxtMetricsPort));
     TxtMetricsPort->setPlaceholderText(QStringLiteral("desligado"));
 
+    ChkEmail = new QCheckBox(QStringLiteral("Enviar os alarmes por e-mail"), this);
+    ChkEmail->setObjectName(QStringLiteral("ChkEmail"));
+    TxtSmtp = field(this, QStringLiteral("TxtSmtp"));
+    TxtSmtp->setPlaceholderText(QStringLiteral("smtp://servidor:587 ou smtps://servidor:465"));
+    TxtSmtpUser = field(this, QStringLiteral("TxtSmtpUser"));
+    TxtSmtpPassword = field(this, QStringLiteral("TxtSmtpPassword"));
+    TxtSmtpPassword->setEchoMode(QLineEdit::Password);
+    TxtSmtpPassword->setPlaceholderText(QStringLiteral("em branco: mantém a senha atual"));
+    TxtEmailFrom = field(this, QStringLiteral("TxtEmailFrom"));
+    TxtEmailTo = field(this, QStringLiteral("TxtEmailTo"));
+    TxtEmailTo->setPlaceholderText(QStringLiteral("endereços separados por vírgula"));
+    TxtSmtpCa = field(this, QStringLiteral("TxtSmtpCa"));
+    TxtSmtpCa->setPlaceholderText(QStringLiteral("as autoridades do sistema"));
+    ChkSmtpInsecure = new QCheckBox(QStringLiteral("Permitir smtp:// sem TLS"), this);
+    ChkSmtpInsecure->setObjectName(QStringLiteral("ChkSmtpInsecure"));
+    TxtEmailRepeat = field(this, QStringLiteral("TxtEmailRepeat"), 80);
+    CmdTestEmail = new QPushButton(QStringLiteral("Enviar e-mail de teste"), this);
+    CmdTestEmail->setObjectName(QStringLiteral("CmdTestEmail"));
+    connect(CmdTestEmail, &QPushButton::clicked, this, &Monitoring::CmdTestEmail_Click);
+
     auto *hostRow = new QHBoxLayout;
     hostRow->addWidget(TxtHost, 1);
     hostRow->addWidget(new QLabel(QStringLiteral("Porta:"), this));
@@ -92,6 +119,16 @@ Monitoring::Monitoring(App &app, PanelMonitor &monitor, QWidget *parent)
     form->addRow(QStringLiteral("Identificação:"), TxtId);
     form->addRow(ChkDiscovery);
     form->addRow(QStringLiteral("Porta das métricas:"), TxtMetricsPort);
+    form->addRow(ChkEmail);
+    form->addRow(QStringLiteral("Servidor SMTP:"), TxtSmtp);
+    form->addRow(QStringLiteral("Usuário SMTP:"), TxtSmtpUser);
+    form->addRow(QStringLiteral("Senha SMTP:"), TxtSmtpPassword);
+    form->addRow(QStringLiteral("Remetente:"), TxtEmailFrom);
+    form->addRow(QStringLiteral("Destinatários:"), TxtEmailTo);
+    form->addRow(QStringLiteral("Certificado CA (SMTP):"), TxtSmtpCa);
+    form->addRow(ChkSmtpInsecure);
+    form->addRow(QStringLiteral("Repetir sem reconhecimento a cada:"), TxtEmailRepeat);
+    form->addRow(CmdTestEmail);
 
     LblStatus = new QLabel(this);
     LblStatus->setObjectName(QStringLiteral("LblStatus"));
@@ -146,6 +183,89 @@ void Monitoring::fill()
     TxtId->setPlaceholderText(monitor_.instrumentId());
     ChkDiscovery->setChecked(p.haDiscovery);
     TxtMetricsPort->setText(p.metricsPort ? QString::number(p.metricsPort) : QString());
+    const EmailOptions &e = monitor_.settings().email;
+    ChkEmail->setChecked(e.enabled);
+    TxtSmtp->setText(e.url);
+    TxtSmtpUser->setText(e.user);
+    TxtEmailFrom->setText(e.from);
+    TxtEmailTo->setText(e.to);
+    TxtSmtpCa->setText(e.caFile);
+    ChkSmtpInsecure->setChecked(e.insecure);
+    TxtEmailRepeat->setText(durationText(e.repeatMs));
+}
+
+std::optional<EmailOptions> Monitoring::readEmail()
+{
+    EmailOptions e;
+    e.enabled = ChkEmail->isChecked();
+    e.url = TxtSmtp->text().trimmed();
+    e.user = TxtSmtpUser->text().trimmed();
+    e.from = TxtEmailFrom->text().trimmed();
+    e.to = TxtEmailTo->text().trimmed();
+    e.caFile = TxtSmtpCa->text().trimmed();
+    e.insecure = ChkSmtpInsecure->isChecked();
+    const auto repeat = parseDurationMs(TxtEmailRepeat->text().trimmed().isEmpty() ? QStringLiteral("0")
+                                                                                   : TxtEmailRepeat->text().trimmed());
+    if (!repeat) {
+        refuse(TxtEmailRepeat, QStringLiteral("Repetir: uma duração (30m, 1h) ou 0."));
+        return std::nullopt;
+    }
+    e.repeatMs = *repeat;
+    if (!e.enabled && e.url.isEmpty())
+        return e;
+    const QString problem = monitor_.smtpSettings(e, QString()).problem();
+    if (!problem.isEmpty()) {
+        refuse(TxtSmtp, QStringLiteral("E-mail: informe o servidor (smtp://servidor:587 ou smtps://servidor:465), "
+                                       "o remetente e ao menos um destinatário."));
+        return std::nullopt;
+    }
+    if (QUrl(e.url).scheme() == QLatin1String("smtp") && e.insecure)
+        return e;
+    if (!e.caFile.isEmpty() && !QFileInfo(e.caFile).isReadable()) {
+        refuse(TxtSmtpCa, QStringLiteral("O certificado\n%1\nnão pode ser lido.").arg(e.caFile));
+        return std::nullopt;
+    }
+    return e;
+}
+
+void Monitoring::CmdTestEmail_Click()
+{
+    const auto e = readEmail();
+    if (!e)
+        return;
+    if (e->url.isEmpty()) {
+        refuse(TxtSmtp, QStringLiteral("Informe o servidor SMTP."));
+        return;
+    }
+    std::optional<QString> password =
+        TxtSmtpPassword->text().isEmpty() ? std::nullopt : std::optional<QString>(TxtSmtpPassword->text());
+    SmtpSettings settings = monitor_.smtpSettings(*e, password);
+    if (!password && !e->user.isEmpty() && e->url == monitor_.settings().email.url &&
+        e->user == monitor_.settings().email.user)
+        settings = monitor_.smtpSettings(*e, monitor_.knownSmtpPassword());
+    const QDateTime now = app_.clock().now();
+    const QByteArray message = mimeMessage(e->from, e->recipients(), testEmail(monitor_.instrumentId(), now), now,
+                                           QStringLiteral("th-test-%1@termohigrometro").arg(now.toMSecsSinceEpoch()));
+    CmdTestEmail->setEnabled(false);
+    LblStatus->setText(QStringLiteral("Enviando o e-mail de teste…"));
+    // The attempt may wait on the server for a while: on a thread of its own.
+    QPointer<Monitoring> self(this);
+    QThread *t = QThread::create([self, settings, message] {
+        const auto error = SmtpSender::sendOnce(settings, message);
+        QMetaObject::invokeMethod(qApp, [self, error] {
+            if (!self)
+                return;
+            self->CmdTestEmail->setEnabled(true);
+            self->showStatus();
+            if (error)
+                self->app_.showError(QStringLiteral("O e-mail de teste não foi enviado:\n%1").arg(*error));
+            else
+                self->app_.prompts().message(QStringLiteral("O servidor aceitou o e-mail de teste."), texts::kTitle,
+                                             Prompts::Buttons::Ok, Prompts::Icon::Information);
+        });
+    });
+    connect(t, &QThread::finished, t, &QObject::deleteLater);
+    t->start();
 }
 
 void Monitoring::showStatus()
@@ -231,6 +351,15 @@ bool Monitoring::apply()
         }
         p.metricsPort = *m;
     }
+    const auto email = readEmail();
+    if (!email)
+        return false;
+    const std::optional<QString> smtpPassword =
+        TxtSmtpPassword->text().isEmpty() ? std::nullopt : std::optional<QString>(TxtSmtpPassword->text());
+    QString mailError;
+    if (!monitor_.setEmail(*email, smtpPassword, &mailError))
+        app_.showError(mailError + QStringLiteral("\n\nAs opções valem até o fim desta execução."));
+    TxtSmtpPassword->clear();
     QString error, notice;
     if (!monitor_.setPublishing(p, password, &error, &notice))
         app_.showError(error + QStringLiteral("\n\nAs opções valem até o fim desta execução."));

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "ui/monitor/PanelSettings.h"
+
 #include <QWidget>
+
+#include <optional>
 
 class App;
 class PanelMonitor;
@@ -29,6 +33,17 @@ public:
     QLineEdit *TxtId = nullptr;
     QCheckBox *ChkDiscovery = nullptr;
     QLineEdit *TxtMetricsPort = nullptr;
+    // Alarm e-mails.
+    QCheckBox *ChkEmail = nullptr;
+    QLineEdit *TxtSmtp = nullptr;
+    QLineEdit *TxtSmtpUser = nullptr;
+    QLineEdit *TxtSmtpPassword = nullptr;
+    QLineEdit *TxtEmailFrom = nullptr;
+    QLineEdit *TxtEmailTo = nullptr;
+    QLineEdit *TxtSmtpCa = nullptr;
+    QCheckBox *ChkSmtpInsecure = nullptr;
+    QLineEdit *TxtEmailRepeat = nullptr;
+    QPushButton *CmdTestEmail = nullptr;
     QLabel *LblStatus = nullptr;
     QPushButton *CmdOK = nullptr;
     QPushButton *CmdCancel = nullptr;
@@ -40,12 +55,17 @@ public slots:
     void CmdOK_Click();
     void CmdApply_Click();
     void CmdCaFile_Click();
+    // Sends a test message with the options as typed, off the window's way;
+    // the answer comes in a message box.
+    void CmdTestEmail_Click();
 
 private:
     bool apply();
     void fill();
     void showStatus();
     bool refuse(QLineEdit *box, const QString &text);
+    // The e-mail options as typed; nullopt after a message when one is wrong.
+    std::optional<EmailOptions> readEmail();
 
     App &app_;
     PanelMonitor &monitor_;

@@ -1,10 +1,12 @@
 #include "ui/monitor/PanelMonitor.h"
 
 #include "core/integrity/Audit.h"
+#include "core/monitor/EmailSink.h"
 #include "core/monitor/Metrics.h"
 #include "core/monitor/MqttPayload.h"
 #include "net/MetricsServer.h"
 #include "net/MqttSink.h"
+#include "net/SmtpSender.h"
 #include "ui/common/App.h"
 #include "ui/monitor/AlarmLimits.h"
 #include "ui/monitor/AlarmLog.h"
@@ -14,8 +16,13 @@
 #include <QApplication>
 #include <QHostAddress>
 #include <QInputDialog>
+#include <QJsonObject>
+#include <QTimer>
 
 #include <qt6keychain/keychain.h>
+
+#include <pwd.h>
+#include <unistd.h>
 
 // The one sink of the run's set: it hands everything on to the sinks of the
 // moment, so the MQTT sink and the metrics can be replaced while the alarm
@@ -34,12 +41,50 @@ public:
             s->onLinkChanged(up, when);
     }
     void onAlarm(const AlarmEvent &event) override { m_.dispatch({event}); }
+    void onAcknowledged(const AlarmEvent &event) override
+    {
+        for (SampleSink *s : m_.current())
+            s->onAcknowledged(event);
+    }
 
 private:
     PanelMonitor &m_;
 };
 
 namespace {
+QJsonObject alarmSettingsJson(const PanelSettings &s)
+{
+    QJsonObject o = s.alarmConfig().toJson();
+    o[QStringLiteral("sound")] = s.sound;
+    return o;
+}
+
+// No password here: it lives in the keyring.
+QJsonObject publishJson(const PublishOptions &p)
+{
+    return QJsonObject{{"enabled", p.enabled},
+                       {"host", p.host},
+                       {"port", int(p.port)},
+                       {"user", p.user},
+                       {"ca_file", p.caFile},
+                       {"topic_prefix", p.topicPrefix},
+                       {"id", p.id},
+                       {"ha_discovery", p.haDiscovery},
+                       {"metrics_port", int(p.metricsPort)}};
+}
+
+QJsonObject emailJson(const EmailOptions &e)
+{
+    return QJsonObject{{"email_enabled", e.enabled},
+                       {"smtp", e.url},
+                       {"smtp_user", e.user},
+                       {"email_from", e.from},
+                       {"email_to", e.to},
+                       {"smtp_ca_file", e.caFile},
+                       {"smtp_insecure", e.insecure},
+                       {"email_repeat", durationText(e.repeatMs)}};
+}
+
 const QString kKeyringService = QStringLiteral("termohigrometro");
 
 std::optional<QString> askPassword(QWidget *parent, const QString &text)
@@ -63,7 +108,7 @@ PanelMonitor::PanelMonitor(App &app, QObject *parent) : QObject(parent), app_(ap
 QList<SampleSink *> PanelMonitor::current() const
 {
     QList<SampleSink *> out;
-    for (SampleSink *s : std::initializer_list<SampleSink *>{log_.get(), mqtt_.get(), metrics_.get()})
+    for (SampleSink *s : std::initializer_list<SampleSink *>{log_.get(), mqtt_.get(), metrics_.get(), email_.get()})
         if (s)
             out << s;
     return out;
@@ -86,10 +131,120 @@ void PanelMonitor::start()
     app_.setAskReasons(settings_.askReasons);
     log_ = std::make_unique<AlarmLog>(app_.autoDumpFolder() + QStringLiteral("/alarmes.csv"),
                                       [this](const QString &text) { app_.showError(text); });
-    sinks_->alarms() = AlarmMonitor(settings_.limits, settings_.delay);
+    sinks_->alarms().setConfig(settings_.alarmConfig());
+    sinks_->alarms().start(app_.clock().now());
+    // A silent instrument is an alarm of its own: looked at every second.
+    auto *linkCheck = new QTimer(this);
+    connect(linkCheck, &QTimer::timeout, this, [this] {
+        if (closed_)
+            return;
+        if (!sinks_->checkLink(app_.clock().now()).isEmpty()) {
+            emit alarmsChanged();
+            emit logChanged();
+        }
+    });
+    linkCheck->start(1000);
     rebuild(std::nullopt, false, true);
     if (settings_.publish.enabled)
         startWithPasswordFromKeyring();
+    if (settings_.email.enabled && !settings_.email.user.isEmpty()) {
+        auto *job = new QKeychain::ReadPasswordJob(kKeyringService, this);
+        job->setAutoDelete(true);
+        job->setInsecureFallback(false);
+        job->setKey(smtpKeyringKey(settings_.email));
+        connect(job, &QKeychain::Job::finished, this, [this, job] {
+            if (closed_)
+                return;
+            if (job->error() == QKeychain::NoError && !smtpPassword_)
+                smtpPassword_ = job->textData();
+            rebuildEmail();
+        });
+        job->start();
+    } else {
+        rebuildEmail();
+    }
+}
+
+QString PanelMonitor::smtpKeyringKey(const EmailOptions &o) const
+{
+    return QStringLiteral("smtp/%1@%2").arg(o.user, o.url);
+}
+
+SmtpSettings PanelMonitor::smtpSettings(const EmailOptions &o, const std::optional<QString> &password) const
+{
+    SmtpSettings s;
+    s.url = o.url;
+    s.from = o.from;
+    s.to = o.recipients();
+    s.user = o.user;
+    s.caFile = o.caFile;
+    s.insecure = o.insecure;
+    if (password && !o.user.isEmpty()) {
+        s.password = *password;
+        s.hasPassword = true;
+    }
+    return s;
+}
+
+void PanelMonitor::rebuildEmail()
+{
+    // The sink hands its messages to the sender: gone first.
+    email_.reset();
+    if (smtp_)
+        smtp_->close(2000);
+    smtp_.reset();
+    emailStatus_.clear();
+    const EmailOptions &o = settings_.email;
+    if (!o.enabled || closed_)
+        return;
+    smtp_ = std::make_unique<SmtpSender>(smtpSettings(o, smtpPassword_));
+    connect(smtp_.get(), &SmtpSender::notice, this, [this](const QString &text) {
+        emailStatus_ = text;
+        emit statusChanged();
+    });
+    EmailSinkOptions eo;
+    eo.instrument = instrumentId();
+    if (settings_.publish.enabled)
+        eo.ackTopic = (settings_.publish.topicPrefix.isEmpty() ? defaultTopicPrefix(instrumentId())
+                                                               : settings_.publish.topicPrefix) +
+                      QStringLiteral("/alarm/ack");
+    eo.from = o.from;
+    eo.to = o.recipients();
+    eo.repeatMs = o.repeatMs;
+    email_ = std::make_unique<EmailSink>(
+        eo, [s = smtp_.get()](const QByteArray &m, const QString &what) { s->send(m, what); },
+        [this] { return app_.clock().now(); });
+    // Events still waiting for an acknowledgement go on being reminded.
+    for (const AlarmEvent &e : sinks_->alarms().events())
+        if (!e.acknowledged) {
+            AlarmEvent quiet = e;
+            quiet.change = AlarmChange::Changed;
+            email_->onAlarm(quiet);
+        }
+}
+
+bool PanelMonitor::setEmail(const EmailOptions &options, const std::optional<QString> &password, QString *error)
+{
+    const bool newPassword = password && password != smtpPassword_;
+    if (options == settings_.email && !newPassword)
+        return true;
+    const QJsonObject before = emailJson(settings_.email);
+    settings_.email = options;
+    if (password)
+        smtpPassword_ = password;
+    if (password && !options.user.isEmpty()) {
+        auto *job = new QKeychain::WritePasswordJob(kKeyringService, this);
+        job->setAutoDelete(true);
+        job->setInsecureFallback(false);
+        job->setKey(smtpKeyringKey(options));
+        job->setTextData(*password);
+        job->start();
+    }
+    const bool saved = settings_.save(error);
+    sinks_->settingsChanged(QStringLiteral("notifications"), before, emailJson(options));
+    rebuildEmail();
+    emit statusChanged();
+    return saved;
 }
 
 QString PanelMonitor::instrumentId() const
@@ -187,6 +342,7 @@ void PanelMonitor::rebuild(const std::optional<QString> &password, bool mqttToo,
     }
     if (metricsToo && p.metricsPort != 0) {
         metrics_ = std::make_unique<MetricsSink>(instrumentId(), settings_.limits);
+        metrics_->setWarningLimits(settings_.warning);
         if (up)
             metrics_->onLinkChanged(*up, now);
         metricsServer_ = std::make_unique<MetricsServer>([m = metrics_.get()] { return m->text(); });
@@ -228,7 +384,8 @@ void PanelMonitor::sample(const Reading &reading, const QDateTime &time)
     last_ = s;
     bool started = false;
     for (const AlarmEvent &e : events)
-        started = started || (e.state != AlarmState::Ok && before[size_t(e.quantity)] == AlarmState::Ok);
+        started = started || (e.subject == AlarmSubject::Quantity && e.level == AlarmLevel::Alarm &&
+                              e.state != AlarmState::Ok && before[size_t(e.quantity)] == AlarmState::Ok);
     if (started && settings_.sound) {
         ++beeps_;
         if (beeper_)
@@ -250,30 +407,44 @@ void PanelMonitor::linkChanged(bool up)
 
 void PanelMonitor::dispatch(const QVector<AlarmEvent> &events)
 {
-    for (const AlarmEvent &e : events) {
-        if (log_)
-            log_->onAlarm(e);
-        if (mqtt_)
-            mqtt_->onAlarm(e);
-        if (metrics_)
-            metrics_->onAlarm(e);
-    }
+    for (const AlarmEvent &e : events)
+        for (SampleSink *s : current())
+            s->onAlarm(e);
 }
 
 bool PanelMonitor::setAlarmSettings(const Limits &limits, int delay, bool sound, QString *error)
 {
-    if (limits == settings_.limits && delay == settings_.delay && sound == settings_.sound)
+    PanelSettings a = settings_;
+    a.limits = limits;
+    a.delay = delay;
+    a.delayMs = 0;
+    a.sound = sound;
+    return setAlarmSettings(a, error);
+}
+
+bool PanelMonitor::setAlarmSettings(const PanelSettings &a, QString *error)
+{
+    if (a.sameAlarms(settings_))
         return true;
+    const QJsonObject before = alarmSettingsJson(settings_);
     // Running alarms are not ended here: the next sample weighs them
     // against the new limits, so the log never says "normal" while the
     // value is still outside.
-    if (limits != settings_.limits || delay != settings_.delay)
-        sinks_->alarms().setLimits(limits, delay);
-    settings_.limits = limits;
-    settings_.delay = delay;
-    settings_.sound = sound;
-    if (metrics_)
-        metrics_->setLimits(limits);
+    if (!(a.alarmConfig() == settings_.alarmConfig()))
+        sinks_->alarms().setConfig(a.alarmConfig());
+    settings_.limits = a.limits;
+    settings_.delay = a.delay;
+    settings_.sound = a.sound;
+    settings_.warning = a.warning;
+    settings_.warningDelay = a.warningDelay;
+    settings_.delayMs = a.delayMs;
+    settings_.hysteresis = a.hysteresis;
+    settings_.linkAlarmAfterMs = a.linkAlarmAfterMs;
+    if (metrics_) {
+        metrics_->setLimits(settings_.limits);
+        metrics_->setWarningLimits(settings_.warning);
+    }
+    sinks_->settingsChanged(QStringLiteral("limits"), before, alarmSettingsJson(settings_));
     emit alarmsChanged();
     return settings_.save(error);
 }
@@ -294,6 +465,7 @@ bool PanelMonitor::setPublishing(const PublishOptions &options, const std::optio
     // go to the new connection, under others they would say the wrong thing.
     const bool sameTopics = options.id == old.id && options.topicPrefix == old.topicPrefix;
     settings_.publish = options;
+    sinks_->settingsChanged(QStringLiteral("notifications"), publishJson(old), publishJson(options));
     const bool saved = settings_.save(error);
     if (!sameAccount)
         sessionPassword_.reset();
@@ -359,6 +531,45 @@ AlarmState PanelMonitor::state(Quantity q) const
     return sinks_->alarms().state(q);
 }
 
+QVector<AlarmEvent> PanelMonitor::events() const
+{
+    return sinks_->alarms().events();
+}
+
+std::optional<AlarmEvent> PanelMonitor::unacknowledged(Quantity q) const
+{
+    const QVector<AlarmEvent> all = events();
+    for (auto it = all.crbegin(); it != all.crend(); ++it)
+        if (it->subject == AlarmSubject::Quantity && it->quantity == q && !it->acknowledged)
+            return *it;
+    return std::nullopt;
+}
+
+QString PanelMonitor::userName()
+{
+    if (const passwd *pw = getpwuid(geteuid()))
+        return QString::fromLocal8Bit(pw->pw_name);
+    return qEnvironmentVariable("USER");
+}
+
+bool PanelMonitor::acknowledge(quint64 id, const QString &comment, QString *error)
+{
+    const auto r = sinks_->acknowledge(id, userName(), comment, app_.clock().now());
+    if (!r.ok) {
+        if (error)
+            *error = r.error;
+        return false;
+    }
+    emit alarmsChanged();
+    emit logChanged();
+    return true;
+}
+
+void PanelMonitor::addSink(SampleSink *sink)
+{
+    sinks_->add(sink);
+}
+
 QString PanelMonitor::logFile() const
 {
     return log_ ? log_->path() : QString();
@@ -384,7 +595,10 @@ QString PanelMonitor::statusText() const
     const QString metrics = metricsServer_             ? QStringLiteral("\nMétricas em %1").arg(metricsServer_->url())
                             : !metricsError_.isEmpty() ? QStringLiteral("\nMétricas: %1").arg(metricsError_)
                                                        : QString();
-    return publishingText() + metrics;
+    QString mail;
+    if (settings_.email.enabled)
+        mail = QStringLiteral("\nE-mail: %1").arg(emailStatus_.isEmpty() ? QStringLiteral("pronto.") : emailStatus_);
+    return publishingText() + metrics + mail;
 }
 
 QString PanelMonitor::publishingText() const
@@ -412,6 +626,9 @@ void PanelMonitor::close()
     sinks_->close();
     for (SampleSink *s : current())
         s->close();
+    // What is owed goes now, within a limit: a dead server must not hold the exit.
+    if (smtp_)
+        smtp_->close(5000);
 }
 
 namespace {

@@ -18,6 +18,9 @@ class AlarmLog;
 class MetricsServer;
 class MetricsSink;
 class MqttSink;
+class EmailSink;
+class SmtpSender;
+struct SmtpSettings;
 struct Reading;
 
 // The panel's sinks of PC samples beside the recording file and the live
@@ -44,6 +47,9 @@ public:
     // samples against them; running alarms go on until a sample ends them.
     // Settings equal to the current ones change nothing.
     bool setAlarmSettings(const Limits &limits, int delay, bool sound, QString *error = nullptr);
+    // The same with every alarm setting of `alarms` (limits, warnings,
+    // delays, hysteresis, the link alarm, the sound); the rest is ignored.
+    bool setAlarmSettings(const PanelSettings &alarms, QString *error = nullptr);
     // Stores the publishing options. Only a change of the broker, the
     // account, the id or the topics makes a new connection; the messages
     // still queued go with it under the same topics, and *notice says what
@@ -55,7 +61,29 @@ public:
     // Whether changes of the instrument ask their reason (kept with the settings).
     bool setAskReasons(bool on, QString *error = nullptr);
 
+    // Stores the e-mail options and sends with them from now on; a password
+    // given goes to the keyring (or, without one, is kept for this run).
+    bool setEmail(const EmailOptions &options, const std::optional<QString> &password, QString *error = nullptr);
+    // The sender's settings of these options (the password as known now).
+    SmtpSettings smtpSettings(const EmailOptions &options, const std::optional<QString> &password) const;
+    // What the e-mail sender last said (an outage, its end); empty when nothing.
+    QString emailStatus() const { return emailStatus_; }
+    std::optional<QString> knownSmtpPassword() const { return smtpPassword_; }
     AlarmState state(Quantity q) const;
+    // The events of this run (running, unacknowledged, the latest others), by id.
+    QVector<AlarmEvent> events() const;
+    // The latest event of the quantity still waiting for an acknowledgement.
+    std::optional<AlarmEvent> unacknowledged(Quantity q) const;
+    // Acknowledges an event as the user logged in; false with the reason.
+    bool acknowledge(quint64 id, const QString &comment, QString *error = nullptr);
+    // The login name acknowledgements are recorded under.
+    static QString userName();
+    App &app() const { return app_; }
+    // One more consumer of samples and alarm events (not owned), which hears
+    // every start, end and acknowledgement (SampleSink::onAcknowledged) and
+    // every change of the alarm or publishing settings, old and new
+    // (SampleSink::onSettingsChanged): the place for an audit trail.
+    void addSink(SampleSink *sink);
     std::optional<bool> linkUp() const { return sinks_->linkUp(); }
     QString logFile() const;
     QStringList runLog() const;
@@ -108,6 +136,12 @@ private:
     std::unique_ptr<MetricsSink> metrics_;
     std::unique_ptr<MetricsServer> metricsServer_;
     QString metricsError_;
+    void rebuildEmail();
+    QString smtpKeyringKey(const EmailOptions &o) const;
+    std::unique_ptr<SmtpSender> smtp_;
+    std::unique_ptr<EmailSink> email_;
+    std::optional<QString> smtpPassword_;
+    QString emailStatus_;
     std::unique_ptr<SinkSet> sinks_; // its one sink, a Relay, hands on to the three above
     std::optional<QString> sessionPassword_;
     std::deque<PublishQueue::Message> carried_; // for the next MQTT sink

@@ -64,6 +64,52 @@ QString read(const QSettings &s, PanelSettings &out)
         if (!parseLimit(quantityKey(q) + QLatin1Char('=') + text, out.limits, nullptr))
             return bad(key);
     }
+    for (Quantity q : kLimited) {
+        const QString key = QStringLiteral("warnings/") + quantityKey(q);
+        const QString text = s.value(key).toString();
+        if (!text.isEmpty() && !parseLimit(quantityKey(q) + QLatin1Char('=') + text, out.warning, nullptr))
+            return bad(key);
+        const QString hkey = QStringLiteral("alarms/hysteresis_") + quantityKey(q);
+        if (s.contains(hkey)) {
+            const auto h = parseDecimal(s.value(hkey).toString());
+            if (!h || *h < 0)
+                return bad(hkey);
+            out.hysteresis[size_t(q)] = *h;
+        }
+    }
+    if (s.contains(QStringLiteral("warnings/delay"))) {
+        const auto d = AlarmDelay::parse(s.value(QStringLiteral("warnings/delay")).toString());
+        if (!d)
+            return bad(QStringLiteral("warnings/delay"));
+        out.warningDelay = *d;
+    }
+    for (const auto &[key, target] : {std::pair{QStringLiteral("alarms/delayDuration"), &out.delayMs},
+                                      std::pair{QStringLiteral("alarms/linkAlarmAfter"), &out.linkAlarmAfterMs}}) {
+        if (!s.contains(key))
+            continue;
+        const auto ms = parseDurationMs(s.value(key).toString());
+        if (!ms)
+            return bad(key);
+        *target = *ms;
+    }
+    EmailOptions &e = out.email;
+    const auto mailOn = flag(s, QStringLiteral("email/enabled"), false);
+    const auto insecure = flag(s, QStringLiteral("email/insecure"), false);
+    if (!mailOn || !insecure)
+        return bad(QStringLiteral("email"));
+    e.enabled = *mailOn;
+    e.insecure = *insecure;
+    e.url = s.value(QStringLiteral("email/url")).toString();
+    e.user = s.value(QStringLiteral("email/user")).toString();
+    e.from = s.value(QStringLiteral("email/from")).toString();
+    e.to = s.value(QStringLiteral("email/to")).toString();
+    e.caFile = s.value(QStringLiteral("email/caFile")).toString();
+    if (s.contains(QStringLiteral("email/repeat"))) {
+        const auto ms = parseDurationMs(s.value(QStringLiteral("email/repeat")).toString());
+        if (!ms)
+            return bad(QStringLiteral("email/repeat"));
+        e.repeatMs = *ms;
+    }
     const auto delay = number(s, QStringLiteral("alarms/delay"), 1, 1, PanelSettings::kMaxDelay);
     const auto sound = flag(s, QStringLiteral("alarms/sound"), true);
     const auto enabled = flag(s, QStringLiteral("publishing/enabled"), false);
@@ -107,6 +153,28 @@ QString read(const QSettings &s, PanelSettings &out)
     return {};
 }
 } // namespace
+
+QStringList EmailOptions::recipients() const
+{
+    QStringList out;
+    for (const QString &a : QString(to).replace(QLatin1Char(';'), QLatin1Char(',')).split(QLatin1Char(',')))
+        if (!a.trimmed().isEmpty())
+            out << a.trimmed();
+    return out;
+}
+
+AlarmConfig PanelSettings::alarmConfig() const
+{
+    AlarmConfig c;
+    c.alarm = limits;
+    c.warning = warning;
+    c.alarmDelay = delayMs > 0 ? AlarmDelay{1, delayMs} : AlarmDelay{qMax(1, delay), 0};
+    c.warningDelay = warningDelay;
+    c.hysteresis = hysteresis;
+    c.linkAlarmAfterMs = linkAlarmAfterMs;
+    c.batteryWarning = true;
+    return c;
+}
 
 QString PanelSettings::file()
 {
@@ -172,6 +240,16 @@ bool PanelSettings::save(QString *error) const
         s.setValue(QStringLiteral("alarms/") + quantityKey(q),
                    b.isSet() ? boundText(b.low) + QLatin1Char(':') + boundText(b.high) : QString());
     }
+    for (Quantity q : kLimited) {
+        const Bounds &b = warning[q];
+        s.setValue(QStringLiteral("warnings/") + quantityKey(q),
+                   b.isSet() ? boundText(b.low) + QLatin1Char(':') + boundText(b.high) : QString());
+        s.setValue(QStringLiteral("alarms/hysteresis_") + quantityKey(q),
+                   QString::number(hysteresis[size_t(q)], 'g', QLocale::FloatingPointShortest));
+    }
+    s.setValue(QStringLiteral("warnings/delay"), warningDelay.text());
+    s.setValue(QStringLiteral("alarms/delayDuration"), durationText(delayMs));
+    s.setValue(QStringLiteral("alarms/linkAlarmAfter"), durationText(linkAlarmAfterMs));
     const auto yes = [](bool v) { return v ? QStringLiteral("true") : QStringLiteral("false"); };
     s.setValue(QStringLiteral("alarms/delay"), QString::number(delay));
     s.setValue(QStringLiteral("alarms/sound"), yes(sound));
@@ -185,6 +263,14 @@ bool PanelSettings::save(QString *error) const
     s.setValue(QStringLiteral("publishing/haDiscovery"), yes(publish.haDiscovery));
     s.setValue(QStringLiteral("publishing/metricsPort"), QString::number(publish.metricsPort));
     s.setValue(QStringLiteral("records/askReasons"), yes(askReasons));
+    s.setValue(QStringLiteral("email/enabled"), yes(email.enabled));
+    s.setValue(QStringLiteral("email/url"), email.url);
+    s.setValue(QStringLiteral("email/user"), email.user);
+    s.setValue(QStringLiteral("email/from"), email.from);
+    s.setValue(QStringLiteral("email/to"), email.to);
+    s.setValue(QStringLiteral("email/caFile"), email.caFile);
+    s.setValue(QStringLiteral("email/insecure"), yes(email.insecure));
+    s.setValue(QStringLiteral("email/repeat"), durationText(email.repeatMs));
     s.sync();
     if (s.status() != QSettings::NoError) {
         if (error)

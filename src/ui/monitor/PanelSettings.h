@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/monitor/Alarms.h"
+
 #include "core/stats/Limits.h"
 
 #include <QString>
@@ -21,15 +23,42 @@ struct PublishOptions {
     bool operator==(const PublishOptions &) const = default;
 };
 
+// Alarm e-mails, as `monitor --smtp ... --email-to ...` sends them. The
+// password is in the keyring.
+struct EmailOptions {
+    bool enabled = false;
+    QString url; // smtp://host:587 (STARTTLS) or smtps://host:465
+    QString user;
+    QString from;
+    QString to; // addresses separated by "," or ";"
+    QString caFile;
+    bool insecure = false;
+    qint64 repeatMs = 3600000;
+    QStringList recipients() const;
+    bool operator==(const EmailOptions &) const = default;
+};
+
 // The panel's own settings beyond the instrument's: they persist between
 // runs, unlike the others, which start from their defaults every time.
 struct PanelSettings {
     Limits limits; // temperatures in °C, humidity in %
     int delay = 1; // samples outside in a row before an alarm starts
     bool sound = true;
+    // Beyond the alarm: warning bounds, their delay, the alarm's delay as a
+    // duration (instead of `delay` samples), hysteresis per quantity and the
+    // time without a sample that is an alarm of the link.
+    Limits warning;
+    AlarmDelay warningDelay;
+    qint64 delayMs = 0;
+    std::array<double, kQuantities> hysteresis{};
+    qint64 linkAlarmAfterMs = 5 * 60 * 1000;
+    // What the alarm state machine is told.
+    AlarmConfig alarmConfig() const;
+    bool sameAlarms(const PanelSettings &o) const { return alarmConfig() == o.alarmConfig() && sound == o.sound; }
     PublishOptions publish;
     // Every change of the instrument first asks its reason, for the trail.
     bool askReasons = false;
+    EmailOptions email;
 
     static constexpr int kMaxDelay = 10000;
 

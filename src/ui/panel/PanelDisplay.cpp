@@ -364,10 +364,20 @@ void Panel::showAlarms()
         if (v.value->styleSheet() != style)
             v.value->setStyleSheet(style);
         if (v.badge) {
-            setTextIfChanged(v.badge, st == AlarmState::High  ? QStringLiteral("ALTA")
-                                      : st == AlarmState::Low ? QStringLiteral("BAIXA")
-                                                              : QString());
-            v.badge->setVisible(st != AlarmState::Ok);
+            // An alarm nobody acknowledged keeps its badge after the value is
+            // back inside, until someone does.
+            const auto waiting = valuesStale_ ? std::nullopt : monitor_->unacknowledged(v.q);
+            AlarmState side = st;
+            if (side == AlarmState::Ok && waiting)
+                side = waiting->peak && waiting->bounds.low && *waiting->peak < *waiting->bounds.low ? AlarmState::Low
+                                                                                                     : AlarmState::High;
+            QString text = side == AlarmState::High  ? QStringLiteral("ALTA")
+                           : side == AlarmState::Low ? QStringLiteral("BAIXA")
+                                                     : QString();
+            if (waiting && !text.isEmpty())
+                text += QStringLiteral(" (não reconhecido)");
+            setTextIfChanged(v.badge, text);
+            v.badge->setVisible(!text.isEmpty());
         }
     }
 }
