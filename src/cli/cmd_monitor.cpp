@@ -1,5 +1,7 @@
 #include "cli/LinkCli.h"
 #include "cli/MonitorSinks.h"
+#include "core/integrity/Audit.h"
+#include "core/monitor/AuditSink.h"
 #include "core/monitor/EmailSink.h"
 #include "core/monitor/Metrics.h"
 #include "core/monitor/MqttPayload.h"
@@ -641,6 +643,7 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
         }
         sinks.add(std::move(rec));
     }
+    MqttSink *checkpointMqtt = nullptr;
     if (mqttOptions) {
         auto sink = std::make_unique<MqttSink>(*mqttOptions);
         QObject::connect(sink.get(), &MqttSink::notice, say);
@@ -651,6 +654,7 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
                           : QStringLiteral("acknowledgement refused: ") + result.error);
         });
         sink->start();
+        checkpointMqtt = sink.get();
         if (metricsSink)
             metricsSink->setPublisherStatus([mqtt = sink.get()] {
                 return PublisherStatus{mqtt->isConnected(), mqtt->queued(), mqtt->dropped()};
@@ -676,10 +680,32 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
             [] { return QDateTime::currentDateTime(); }));
     }
 
+    // The trail: alarms and acknowledgements, settings, the link lost and back.
+    sinks.add(std::make_unique<AuditSink>(true));
     // Everything the run was told, for whatever records changes of settings.
     sinks.settingsChanged(QStringLiteral("start"), {}, alarmConfig.toJson());
+    // The trail's signed checkpoint goes to the broker, retained, whenever it
+    // is renewed: cutting the newest entries off the trail on this PC is then
+    // seen against a copy elsewhere.
+    QByteArray checkpointSent;
+    const auto publishCheckpoint = [&] {
+        if (!checkpointMqtt)
+            return;
+        const std::optional<QByteArray> message = integrity::checkpointMessage(integrity::auditPath());
+        if (message && *message != checkpointSent) {
+            checkpointMqtt->publishRetained(mqttOptions->topics.auditCheckpoint(), *message);
+            checkpointSent = *message;
+        }
+    };
+    QTimer checkpointTimer;
+    QObject::connect(&checkpointTimer, &QTimer::timeout, publishCheckpoint);
+    checkpointTimer.start(60000);
+    publishCheckpoint();
     Monitor monitor(*session, sinks, every, *timeout, err);
     monitor.run();
+    checkpointTimer.stop();
+    integrity::finishTrail();
+    publishCheckpoint();
     sinks.close();
     // What is still owed goes now, within a limit: a dead server must not
     // hold up the service's stop for ever.

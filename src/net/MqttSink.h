@@ -37,6 +37,9 @@ public:
     void onAcknowledged(const AlarmEvent &event) override;
     // The answer to an acknowledgement on <prefix>/alarm/ack/result.
     void publishAckResult(const std::optional<quint64> &id, bool ok, const QString &error);
+    // A retained message in its turn after what is queued (the audit
+    // trail's checkpoint), delivered as the samples are.
+    void publishRetained(const QString &topic, const QByteArray &payload) { enqueue(topic, payload, true); }
     // "offline", then up to limitMs for the queue to drain; then disconnects.
     void close() override { close(3000); }
     void close(int limitMs);

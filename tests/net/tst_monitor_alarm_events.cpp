@@ -9,6 +9,8 @@
 #include "emulator/PtyHost.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
@@ -131,6 +133,32 @@ private slots:
         QVERIFY(linkId > id);
         QVERIFY(monitor->terminate());
         QCOMPARE(monitor->exitCode(), 0);
+
+        // The trail holds each step, the acknowledgement with its comment and
+        // the user as the message gave it.
+        const CliResult shown = runCli({"audit", "show", "--json"});
+        QCOMPARE(shown.code, 0);
+        QStringList steps, link;
+        for (const QJsonValue &v : QJsonDocument::fromJson(shown.out.toUtf8()).array()) {
+            const QJsonObject e = v.toObject();
+            const QJsonObject now = e.value("new").toObject();
+            if (now.value("id").toInt() == id)
+                steps << e.value("action").toString();
+            if (now.value("id").toInt() == linkId)
+                link << e.value("action").toString();
+            if (e.value("action").toString() == QLatin1String("alarm.ack") && now.value("id").toInt() == id) {
+                QCOMPARE(e.value("reason").toString(), QStringLiteral("porta da câmara aberta"));
+                QCOMPARE(now.value("ack_user").toString(), QStringLiteral("ana"));
+            }
+        }
+        QCOMPARE(steps.join(' '), QStringLiteral("alarm.start alarm.change alarm.change alarm.end alarm.ack"));
+        QCOMPARE(link.join(' '), QStringLiteral("alarm.start alarm.end"));
+        // Its signed checkpoint waits on the broker, retained, for whoever checks the trail.
+        MqttSubscriber copy(broker.port(), QStringLiteral("termohigrometro/cam1/audit/checkpoint"));
+        QVERIFY(copy.waitReady());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            copy.last(QStringLiteral("termohigrometro/cam1/audit/checkpoint")).contains("entries="), 30000);
+        QVERIFY(copy.last(QStringLiteral("termohigrometro/cam1/audit/checkpoint")).contains("untrusted comment:"));
 
         // A new run with the same state folder goes on from the last id.
         const int before = int(events(live).size());

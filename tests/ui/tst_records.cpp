@@ -15,6 +15,8 @@
 #include "ui/lists/FileList.h"
 #include "ui/monitor/PanelMonitor.h"
 
+#include "core/state/Reading.h"
+
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -189,6 +191,34 @@ private slots:
         w->CmdVerify->click();
         QVERIFY2(w->LblStatus->text().startsWith(QStringLiteral("Trilha ALTERADA")), qPrintable(w->LblStatus->text()));
         w->close();
+        monitor.close();
+    }
+
+    void alarmsTheirAcknowledgementAndTheirSettingsAreInTheTrail()
+    {
+        PanelMonitor monitor(app());
+        monitor.setBeeper([] {});
+        monitor.start();
+        Limits limits;
+        limits[Quantity::Temperature].high = 30;
+        QVERIFY(monitor.setAlarmSettings(limits, 1, true));
+        QCOMPARE(trail().last().value("action").toString(), QStringLiteral("alarm.limits.set"));
+        Reading r;
+        r.TempCDot = QStringLiteral("32.0");
+        r.RhDot = QStringLiteral("50.0");
+        r.DewCDot = QStringLiteral("20.0");
+        r.WetCDot = QStringLiteral("23.0");
+        monitor.sample(r, t->clock->now());
+        const QJsonObject started = trail().last();
+        QCOMPARE(started.value("action").toString(), QStringLiteral("alarm.start"));
+        QCOMPARE(started.value("new").toObject().value("quantity").toString(), QStringLiteral("temp"));
+        const quint64 id = quint64(started.value("new").toObject().value("id").toInteger());
+        QString error;
+        QVERIFY2(monitor.acknowledge(id, QStringLiteral("porta aberta na carga"), &error), qPrintable(error));
+        const QJsonObject ack = trail().last();
+        QCOMPARE(ack.value("action").toString(), QStringLiteral("alarm.ack"));
+        QCOMPARE(ack.value("reason").toString(), QStringLiteral("porta aberta na carga"));
+        QCOMPARE(ack.value("new").toObject().value("ack_user").toString(), PanelMonitor::userName());
         monitor.close();
     }
 

@@ -18,6 +18,8 @@ struct MqttTopics {
     // refusals go to ackResult().
     QString ack() const { return prefix + QStringLiteral("/alarm/ack"); }
     QString ackResult() const { return prefix + QStringLiteral("/alarm/ack/result"); }
+    // The audit trail's signed checkpoint, retained: a copy off this PC.
+    QString auditCheckpoint() const { return prefix + QStringLiteral("/audit/checkpoint"); }
 };
 
 inline const QString kDefaultHaPrefix = QStringLiteral("homeassistant");

@@ -1,6 +1,7 @@
 #include "ui/monitor/PanelMonitor.h"
 
 #include "core/integrity/Audit.h"
+#include "core/monitor/AuditSink.h"
 #include "core/monitor/EmailSink.h"
 #include "core/monitor/Metrics.h"
 #include "core/monitor/MqttPayload.h"
@@ -103,6 +104,9 @@ PanelMonitor::PanelMonitor(App &app, QObject *parent) : QObject(parent), app_(ap
     prompt_ = [this](const QString &text) { return askPassword(app_.mainWindow(), text); };
     sinks_ = std::make_unique<SinkSet>();
     sinks_->add(std::make_unique<Relay>(*this));
+    // Alarms, acknowledgements and changes of these settings go to the trail.
+    audit_ = std::make_unique<AuditSink>();
+    addSink(audit_.get());
 }
 
 QList<SampleSink *> PanelMonitor::current() const

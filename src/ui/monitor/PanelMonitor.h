@@ -142,6 +142,7 @@ private:
     std::unique_ptr<EmailSink> email_;
     std::optional<QString> smtpPassword_;
     QString emailStatus_;
+    std::unique_ptr<SampleSink> audit_;
     std::unique_ptr<SinkSet> sinks_; // its one sink, a Relay, hands on to the three above
     std::optional<QString> sessionPassword_;
     std::deque<PublishQueue::Message> carried_; // for the next MQTT sink
