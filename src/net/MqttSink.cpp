@@ -116,6 +116,22 @@ void MqttSink::pump()
     }
 }
 
+void MqttSink::publishRetained(const QString &topic, const QByteArray &payload)
+{
+    if (closed_)
+        return;
+    bool known = false;
+    for (auto &r : retained_)
+        if (r.first == topic) {
+            r.second = payload;
+            known = true;
+        }
+    if (!known)
+        retained_.append({topic, payload});
+    if (client_.isConnected())
+        client_.publish(topic, payload, true);
+}
+
 void MqttSink::onConnected()
 {
     const bool back = inOutage_;
@@ -126,6 +142,8 @@ void MqttSink::onConnected()
             client_.publish(c.topic, c.payload, true);
     if (linkUp_)
         client_.publish(options_.topics.link(), *linkUp_ ? "up" : "down", true);
+    for (const auto &[topic, payload] : retained_)
+        client_.publish(topic, payload, true);
     if (!everConnected_)
         emit notice(QStringLiteral("MQTT: connected to %1").arg(options_.broker.describe()));
     else if (back) {

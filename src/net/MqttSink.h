@@ -37,9 +37,10 @@ public:
     void onAcknowledged(const AlarmEvent &event) override;
     // The answer to an acknowledgement on <prefix>/alarm/ack/result.
     void publishAckResult(const std::optional<quint64> &id, bool ok, const QString &error);
-    // A retained message in its turn after what is queued (the audit
-    // trail's checkpoint), delivered as the samples are.
-    void publishRetained(const QString &topic, const QByteArray &payload) { enqueue(topic, payload, true); }
+    // A retained message that stands beside the samples (the audit trail's
+    // checkpoint): sent now when connected and again at every connection,
+    // outside the samples' queue.
+    void publishRetained(const QString &topic, const QByteArray &payload);
     // "offline", then up to limitMs for the queue to drain; then disconnects.
     void close() override { close(3000); }
     void close(int limitMs);
@@ -75,6 +76,7 @@ private:
     MqttClient client_;
     PublishQueue queue_;
     std::optional<bool> linkUp_;
+    QList<QPair<QString, QByteArray>> retained_;
     bool everConnected_ = false;
     bool inOutage_ = false;
     bool reportedFull_ = false;

@@ -18,7 +18,10 @@ QString currentUserName()
 }
 
 Mosquitto::Mosquitto(const QString &extra, bool persistent)
-    : server_(QStringLiteral("/usr/sbin/mosquitto"), {QStringLiteral("-c"), QStringLiteral("{dir}/mosquitto.conf")})
+    // Line-buffered, so the log a test reads holds every line written so far
+    // (into a file, stdout would keep the last ones in its buffer).
+    : server_(QStringLiteral("stdbuf"), {QStringLiteral("-oL"), QStringLiteral("/usr/sbin/mosquitto"),
+                                         QStringLiteral("-c"), QStringLiteral("{dir}/mosquitto.conf")})
 {
     QString conf = QStringLiteral("listener {port} 127.0.0.1\n"
                                   "log_dest stdout\n"
