@@ -81,6 +81,7 @@ private slots:
         QVERIFY(dir.isValid());
         qputenv("TH_NSS_DIR", QFile::encodeName(path("nss")));
         qunsetenv("TH_SIGN_PASSWORD");
+        qputenv("TH_AUDIT", QFile::encodeName(path("auditoria.jsonl")));
         QVERIFY(openssl({"req", "-utf8", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", path("ca.key"), "-out",
                          path("ca.crt"), "-days", "30", "-subj", "/CN=Autoridade de Teste"}));
         QVERIFY(request(QStringLiteral("Maria da Conceição"), "signer"));
@@ -192,6 +193,39 @@ private slots:
         v = runCli({"verify", bad});
         QCOMPARE(v.code, 6);
         QVERIFY(v.out.contains(QStringLiteral("documento ALTERADO após a assinatura")));
+    }
+
+    // The study's report carries every logger's file, the trail's report the
+    // trail and its checkpoint; verify checks each of them inside the PDF.
+    void studyAndTrailReports()
+    {
+        const QString second = path("sala 3.dlf");
+        QVERIFY(QFile::copy(data, second));
+        const auto key = integrity::loadSecretKey(qEnvironmentVariable("TH_SIGNING_KEY"), nullptr);
+        QVERIFY(key);
+        QVERIFY(integrity::sealFileWith(*key, second, {}).ok);
+
+        const QString study = path("estudo.pdf");
+        CliResult r = runCli({"study", data, second, "-o", study, "--sign", signer, "--sign-meaning",
+                              "Responsabilidade", "--sign-password-file", passwordFile});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        const QString listed = run(QStringLiteral("pdfdetach"), {"-list", study}).out;
+        for (const char *name : {"sala 2.dlf", "sala 2.dlf.minisig", "sala 3.dlf", "sala 3.dlf.minisig"})
+            QVERIFY2(listed.contains(QLatin1String(name)), name);
+        QCOMPARE(validSignatures(study), 1);
+        r = runCli({"verify", study});
+        QVERIFY2(r.code == 0, qPrintable(r.out));
+        QVERIFY(r.out.contains(QStringLiteral("Responsabilidade: assinatura válida")));
+
+        const QString trail = path("trilha.pdf");
+        r = runCli({"audit", "report", "-o", trail, "--sign", signer, "--sign-meaning", "Revisao",
+                    "--sign-password-file", passwordFile});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QVERIFY(run(QStringLiteral("pdfdetach"), {"-list", trail}).out.contains("auditoria.jsonl.checkpoint"));
+        r = runCli({"verify", trail});
+        QVERIFY2(r.code == 0, qPrintable(r.out));
+        QVERIFY(r.out.contains(QStringLiteral("anexo auditoria.jsonl: ok")));
+        QVERIFY(r.out.contains(QStringLiteral("Revisão: assinatura válida")));
     }
 
     // Refused certificates and passwords: the message, exit code 7 (1 for a
