@@ -346,9 +346,10 @@ std::optional<QList<SignatureInfo>> pdfSignatures(const QByteArray &pdf, QString
     }
     QList<SignatureInfo> list;
     for (const auto &field : doc->signatures()) {
-        const auto v = field->validate(Poppler::FormFieldSignature::ValidateOptions(
-            Poppler::FormFieldSignature::ValidateVerifyCertificate |
-            Poppler::FormFieldSignature::ValidateWithoutOCSPRevocationCheck));
+        // Poppler 22.12 reports every certificate as a generic error when
+        // told to skip the revocation check; it asks OCSP only when the
+        // certificate names a server.
+        const auto v = field->validate(Poppler::FormFieldSignature::ValidateVerifyCertificate);
         SignatureInfo info;
         info.field = field->fullyQualifiedName();
         info.signer = v.signerName();

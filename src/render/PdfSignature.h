@@ -52,7 +52,8 @@ struct SignatureInfo {
     QString status, certificate; // in Portuguese
 };
 
-// The PDF signatures of a document, each checked (no network: no revocation lookups).
+// The PDF signatures of a document, each checked against the trust of the
+// program's NSS database (with an OCSP query when the certificate names a server).
 std::optional<QList<SignatureInfo>> pdfSignatures(const QByteArray &pdf, QString *error);
 
 } // namespace pdfsign

@@ -157,6 +157,14 @@ private slots:
         QVERIFY(v.out.contains(QStringLiteral("Maria da Conceição")));
         QVERIFY(v.out.contains(QStringLiteral("Autoria: assinatura válida")));
         QVERIFY(v.out.contains(QStringLiteral("anexo sala 2.dlf: ok")));
+        QVERIFY(v.out.contains(QStringLiteral("certificado de emissor não confiável")));
+        // Trust is the database's: with the test authority in it, the signer is trusted.
+        QCOMPARE(run(QStringLiteral("certutil"),
+                     {"-d", "sql:" + path("nss"), "-A", "-t", "C,C,C", "-n", "Teste", "-i", path("ca.crt")})
+                     .code,
+                 0);
+        QVERIFY(
+            runCli({"verify", out}).out.contains(QStringLiteral("Autoria: assinatura válida; certificado confiável")));
         // The certificate left the database with the signature.
         QVERIFY(QDir(path("nss")).entryList({"assinatura-*"}, QDir::Dirs).isEmpty());
     }
