@@ -156,7 +156,7 @@ QString pdfSignHelp()
                           "  --sign-password-file FILE  the certificate's password, in a file only you can read\n"
                           "                      (mode 0600); else TH_SIGN_PASSWORD, else it is asked on the terminal\n"
                           "                      at each signature. It is never kept.\n"
-                          "  The certificate is held in the NSS database $XDG_DATA_HOME/termohigrometro/nss\n"
+                          "  The certificate is held in an NSS database under $XDG_DATA_HOME/termohigrometro/nss\n"
                           "  (TH_NSS_DIR) only while it signs. Exit code 7 when the certificate is refused (wrong\n"
                           "  password, expired, not a certificate); no PDF is written then.");
 }

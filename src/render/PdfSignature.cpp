@@ -92,24 +92,12 @@ struct Imported {
     QByteArray der;
 };
 
-// Puts the person's certificate and key in the NSS database, after checking
-// the password and the certificate's dates. NSS is left shut down, for
-// Poppler to open the database again itself.
-std::optional<Imported> importCertificate(const QString &dir, const QByteArray &p12, const QByteArray &password,
-                                          SignOutcome *outcome)
+// Puts the person's certificate and key in the session's NSS database,
+// after checking the password and the certificate's dates.
+std::optional<Imported> importCertificate(const QByteArray &p12, const QByteArray &password, SignOutcome *outcome)
 {
-    const QByteArray config = "sql:" + QFile::encodeName(dir);
-    if (NSS_InitReadWrite(config.constData()) != SECSuccess) {
-        outcome->refusal = Refusal::Other;
-        outcome->error = QStringLiteral("não foi possível abrir a base de certificados em %1").arg(dir);
-        return std::nullopt;
-    }
     std::optional<Imported> result;
     PK11SlotInfo *slot = PK11_GetInternalKeySlot();
-    // A new database gets an empty password: the certificate's own password
-    // guards the key, and the key leaves the database after each signature.
-    if (PK11_NeedUserInit(slot))
-        PK11_InitPin(slot, nullptr, "");
     QByteArray bmp = bmpPassword(password);
     SECItem pw{siBuffer, reinterpret_cast<unsigned char *>(bmp.data()), unsigned(bmp.size())};
     SEC_PKCS12DecoderContext *dcx =
@@ -177,8 +165,19 @@ std::optional<Imported> importCertificate(const QString &dir, const QByteArray &
         SEC_PKCS12DecoderFinish(dcx);
     PK11_FreeSlot(slot);
     std::memset(bmp.data(), 0, size_t(bmp.size()));
-    NSS_Shutdown();
     return result;
+}
+
+// The key leaves the database once it has signed: the next signature asks
+// for the certificate and its password again.
+void removeCertificate(const QByteArray &der)
+{
+    SECItem item{siBuffer, reinterpret_cast<unsigned char *>(const_cast<char *>(der.constData())),
+                 unsigned(der.size())};
+    if (CERTCertificate *cert = CERT_FindCertByDERCert(CERT_GetDefaultCertDB(), &item)) {
+        PK11_DeleteTokenCertAndKey(cert, nullptr);
+        CERT_DestroyCertificate(cert);
+    }
 }
 
 QString utcOffset(const QDateTime &t)
@@ -191,6 +190,11 @@ QString utcOffset(const QDateTime &t)
 }
 
 bool popplerReady = false;
+// The database a signing process works in: its own folder inside the
+// program's, opened for writing once (Poppler would open it read-only) and
+// removed when the process ends, so no key outlives the process even if it
+// is killed before removing one.
+std::unique_ptr<QTemporaryDir> signingSession;
 
 void preparePoppler(const QString &dir)
 {
@@ -253,26 +257,36 @@ SignOutcome signPdf(const QByteArray &pdf, const SignRequest &request)
         return outcome;
     }
     const QByteArray p12 = certFile.readAll();
-    if (popplerReady) {
-        outcome.error = QStringLiteral("este processo já assinou um documento");
-        return outcome;
+    if (!signingSession) {
+        if (popplerReady) {
+            outcome.error = QStringLiteral("a base de certificados já foi aberta só para verificar");
+            return outcome;
+        }
+        const QString base = nssDir();
+        if (!QDir().mkpath(base) ||
+            !QFile::setPermissions(base, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+            outcome.error = QStringLiteral("não foi possível criar a base de certificados em %1").arg(base);
+            return outcome;
+        }
+        auto session = std::make_unique<QTemporaryDir>(base + QStringLiteral("/assinatura-XXXXXX"));
+        const QByteArray config = "sql:" + QFile::encodeName(session->path());
+        if (!session->isValid() ||
+            !QFile::setPermissions(session->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) ||
+            NSS_InitReadWrite(config.constData()) != SECSuccess) {
+            outcome.error = QStringLiteral("não foi possível criar a base de certificados em %1").arg(base);
+            return outcome;
+        }
+        // An empty password: the certificate's own password guards the key,
+        // which leaves the database after each signature.
+        PK11SlotInfo *slot = PK11_GetInternalKeySlot();
+        if (PK11_NeedUserInit(slot))
+            PK11_InitPin(slot, nullptr, "");
+        PK11_FreeSlot(slot);
+        // Poppler finds NSS open and uses it as it is.
+        popplerReady = true;
+        signingSession = std::move(session);
     }
-    const QString base = nssDir();
-    if (!QDir().mkpath(base) || !QFile::setPermissions(base, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
-        outcome.error = QStringLiteral("não foi possível criar a base de certificados em %1").arg(base);
-        return outcome;
-    }
-    // Each signature gets a database of its own inside the program's folder,
-    // removed when it is done: the key is never left on the disk, and the
-    // next signature asks for the certificate and its password again.
-    QTemporaryDir session(base + QStringLiteral("/assinatura-XXXXXX"));
-    if (!session.isValid()) {
-        outcome.error = QStringLiteral("não foi possível criar a base de certificados em %1").arg(base);
-        return outcome;
-    }
-    QFile::setPermissions(session.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    const QString dir = session.path();
-    const auto imported = importCertificate(dir, p12, request.password, &outcome);
+    const auto imported = importCertificate(p12, request.password, &outcome);
     if (!imported)
         return outcome;
     outcome.signer = imported->signer;
@@ -281,7 +295,6 @@ SignOutcome signPdf(const QByteArray &pdf, const SignRequest &request)
     const QString signedPath = work.filePath(QStringLiteral("assinado.pdf"));
     bool ok = false;
     {
-        preparePoppler(dir);
         std::unique_ptr<Poppler::Document> doc(Poppler::Document::loadFromData(pdf));
         if (!doc || doc->isLocked() || doc->numPages() < 1) {
             outcome.error = QStringLiteral("o PDF não pôde ser lido para assinar");
@@ -316,6 +329,7 @@ SignOutcome signPdf(const QByteArray &pdf, const SignRequest &request)
                     QStringLiteral("a assinatura não pôde ser feita com o certificado de %1").arg(imported->signer);
         }
     }
+    removeCertificate(imported->der);
     if (!ok) {
         if (outcome.refusal == Refusal::None)
             outcome.refusal = Refusal::Other;

@@ -37,8 +37,10 @@ struct SignOutcome {
     QString signer;
 };
 
-// Signs `pdf` in memory; nothing is written outside the NSS database and a
-// private temporary folder. One signing per process: NSS is set up once.
+// Signs `pdf` in memory; nothing is written outside the process's own NSS
+// database (inside nssDir(), removed at exit) and a private temporary folder.
+// A process signs as often as it likes, but once it has checked signatures
+// (pdfSignatures) it can no longer sign: NSS is opened once per process.
 SignOutcome signPdf(const QByteArray &pdf, const SignRequest &request);
 
 struct SignatureInfo {

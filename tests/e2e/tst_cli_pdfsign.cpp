@@ -9,6 +9,7 @@
 #include "support/SampleFiles.h"
 
 #include "core/integrity/Seal.h"
+#include "render/PdfSignature.h"
 
 #include <QDir>
 #include <QFile>
@@ -234,6 +235,31 @@ private slots:
         QVERIFY2(r.code == 0, qPrintable(r.out));
         QVERIFY(r.out.contains(QStringLiteral("anexo auditoria.jsonl: ok")));
         QVERIFY(r.out.contains(QStringLiteral("Revisão: assinatura válida")));
+    }
+
+    // The panel signs several reports in one session: each signature imports
+    // the certificate again, and a refused one leaves the next one working.
+    void severalSignaturesInOneProcess()
+    {
+        const QString plain = path("sessao.pdf");
+        QCOMPARE(runCli({"report", data, "-o", plain, "--full"}).code, 0);
+        const QByteArray pdf = readAll(plain);
+        const pdfsign::SignOutcome first = pdfsign::signPdf(pdf, {signer, kPassword.toUtf8(), "Autoria"});
+        QVERIFY2(first.pdf, qPrintable(first.error));
+        const pdfsign::SignOutcome refused = pdfsign::signPdf(*first.pdf, {signer, "errada", "Revisão"});
+        QCOMPARE(refused.refusal, pdfsign::Refusal::WrongPassword);
+        const pdfsign::SignOutcome second = pdfsign::signPdf(*first.pdf, {signer, kPassword.toUtf8(), "Aprovação"});
+        QVERIFY2(second.pdf, qPrintable(second.error));
+        QVERIFY(writeBytes(plain, *second.pdf));
+        QCOMPARE(validSignatures(plain), 2);
+        QString error;
+        const auto signatures = pdfsign::pdfSignatures(*second.pdf, &error);
+        QVERIFY2(signatures, qPrintable(error));
+        QCOMPARE(signatures->size(), 2);
+        QCOMPARE(signatures->at(0).reason, QStringLiteral("Autoria"));
+        QCOMPARE(signatures->at(1).reason, QStringLiteral("Aprovação"));
+        QVERIFY(signatures->at(0).valid && signatures->at(1).valid);
+        QVERIFY(!signatures->at(0).wholeDocument && signatures->at(1).wholeDocument);
     }
 
     // Refused certificates and passwords: the message, exit code 7 (1 for a
