@@ -59,6 +59,9 @@ Panel::Panel(App &app, QWidget *parent) : QMainWindow(parent), app_(app), record
 
 Panel::~Panel()
 {
+    // The monitor, a child, closes after this window's own parts are gone:
+    // what it says then must not reach them.
+    disconnect(monitor_, nullptr, this, nullptr);
     // Whatever ends the window, the recording file is closed with every record in it.
     if (recorder_.running())
         recorder_.stop();
