@@ -46,6 +46,7 @@ MqttSubscriber::MqttSubscriber(quint16 port, const QString &topic, const QString
                      QStringLiteral("-d"),  QStringLiteral("-F"),        QString::fromLatin1(kFormat)};
     if (!extra.contains(QLatin1String("-q")))
         args << QStringLiteral("-q") << QStringLiteral("1");
+    endWithThisProcess(process_);
     // Line-buffered: its debug lines (SUBACK) would otherwise wait in a pipe buffer.
     process_.start(QStringLiteral("stdbuf"),
                    QStringList{QStringLiteral("-oL"), QStringLiteral("mosquitto_sub")} + args + extra);

@@ -7,6 +7,10 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include <csignal>
+
+#include <sys/prctl.h>
+
 ServerProcess::ServerProcess(const QString &program, const QStringList &args)
     : program_(program), args_(args), port_(freePort())
 {
@@ -61,6 +65,7 @@ bool ServerProcess::start(int limitMs)
     // Each start appends to one log, so a restart does not hide why the first run failed.
     process_.setStandardOutputFile(dir_.filePath(QStringLiteral("server.log")), QIODevice::Append);
     process_.setWorkingDirectory(dir_.path());
+    endWithThisProcess(process_);
     process_.start(program_, args);
     if (!process_.waitForStarted(10000)) {
         error_ = QStringLiteral("%1 did not start: %2").arg(program_, process_.errorString());
@@ -116,6 +121,11 @@ QString ServerProcess::log() const
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(f.readAll());
+}
+
+void endWithThisProcess(QProcess &process)
+{
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
 }
 
 bool haveProgram(const QString &program)

@@ -56,4 +56,8 @@ private:
 };
 
 // Whether a program is installed (full path or found on PATH).
+// The process started by `process` ends with the test that started it, even
+// when the test crashes or is killed before it can stop it by its pid.
+void endWithThisProcess(QProcess &process);
+
 bool haveProgram(const QString &program);
