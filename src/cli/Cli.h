@@ -15,6 +15,7 @@ constexpr int Silent = 3;  // the instrument did not answer in time
 constexpr int PortUnavailable = 4;
 constexpr int Refused = 5;            // the instrument refuses (logging, OldType)
 constexpr int VerificationFailed = 6; // a file or the audit trail did not verify
+constexpr int SigningRefused = 7;     // the certificate refused: wrong password, expired, not a certificate
 } // namespace cliexit
 
 // One sub-command of the tool. Each lives in its own cmd_*.cpp file and

@@ -8,8 +8,9 @@
 #include <QDateTime>
 
 bool writeStudyOutputs(const StudyOutputs &outputs, const QVector<study::Logger> &loggers, const study::Result &result,
-                       QString *error)
+                       QString *error, int *code)
 {
+    *code = cliexit::Failure;
     if (!outputs.chartPath.isEmpty()) {
         const QVector<OverlayChart> charts{overlayChartOf(loggers, result, Quantity::Temperature),
                                            overlayChartOf(loggers, result, Quantity::Humidity)};
@@ -28,10 +29,22 @@ bool writeStudyOutputs(const StudyOutputs &outputs, const QVector<study::Logger>
         input.madeAt = QDateTime::currentDateTime();
         int pages = 0;
         QString why;
-        const QByteArray pdf = studyReportPdf(input, loggers, &pages, &why);
+        QByteArray pdf = studyReportPdf(input, loggers, &pages, &why);
         if (pdf.isEmpty()) {
             *error = outputs.reportPath + QStringLiteral(": ") + why;
             return false;
+        }
+        if (outputs.sign.wanted) {
+            QStringList files;
+            for (const study::Logger &logger : loggers)
+                files.append(logger.file);
+            SignedPdf signedPdf = attachAndSign(pdf, files, outputs.sign);
+            if (!signedPdf.pdf) {
+                *error = signedPdf.error;
+                *code = signedPdf.code;
+                return false;
+            }
+            pdf = *signedPdf.pdf;
         }
         if (!writeFileAtomically(outputs.reportPath, pdf, error))
             return false;

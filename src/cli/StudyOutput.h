@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/PdfSigning.h"
 #include "core/study/Study.h"
 
 #include <QString>
@@ -9,8 +10,10 @@ struct StudyOutputs {
     QString chartPath;  // .png or .pdf; empty: none
     QString reportPath; // .pdf; empty: none
     QString title, name, sector, company, responsible;
+    // A signed report carries the loggers' files and their signatures.
+    PdfSignArgs sign;
 };
 
-// False with the reason in *error (the path included).
+// False with the reason in *error (the path included) and the exit code in *code.
 bool writeStudyOutputs(const StudyOutputs &outputs, const QVector<study::Logger> &loggers, const study::Result &result,
-                       QString *error);
+                       QString *error, int *code);

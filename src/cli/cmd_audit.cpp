@@ -1,4 +1,5 @@
 #include "cli/Cli.h"
+#include "cli/PdfSigning.h"
 #include "core/files/TextFile.h"
 #include "core/integrity/Audit.h"
 #include "render/AuditReport.h"
@@ -16,7 +17,8 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err);
 const CliCommand kCommand{
     QStringLiteral("audit"), QStringLiteral("show, check or print the audit trail"),
     QStringLiteral("termohigrometro-cli audit (show [--json] [--from DATE] [--to DATE] | verify [--pub KEY.pub] |\n"
-                   "       report -o OUT.pdf [--from DATE] [--to DATE]) [--audit FILE]\n"
+                   "       report -o OUT.pdf [--from DATE] [--to DATE]\n"
+                   "              [--sign CERT.p12 --sign-meaning M [--sign-password-file FILE]]) [--audit FILE]\n"
                    "  The trail (auditoria.jsonl beside the signing key, or TH_AUDIT, or --audit FILE)\n"
                    "  holds one entry per event: settings of the instrument, recordings, files saved,\n"
                    "  exported or printed, logger downloads, keys created. Each entry carries the\n"
@@ -27,7 +29,10 @@ const CliCommand kCommand{
                    "  verify: checks the chain and the checkpoint; exit 0 when intact, 6 naming the\n"
                    "        first bad entry and why (changed, removed, inserted, moved, missing after\n"
                    "        the checkpoint). A line torn by a crash is reported as such, not as tampering.\n"
-                   "  report: the entries as A4 pages (PDF), signed like every file the tool writes"),
+                   "  report: the entries as A4 pages (PDF), signed like every file the tool writes.\n"
+                   "        With --sign, the trail, its checkpoint and their .minisig files are attached\n"
+                   "        to the PDF, which is then signed:\n") +
+        pdfSignHelp(),
     run, true};
 
 std::optional<QDateTime> parseDate(const QString &text, bool end)
@@ -53,6 +58,8 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
     const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")}, {},
                                     QStringLiteral("OUT"));
     parser.addOptions({json, from, to, pubOpt, output});
+    const PdfSignOptions signOpts;
+    parser.addOptions(signOpts.all());
     if (!parser.parse(QStringList{kCommand.name} + args))
         return cliUsageError(err, kCommand, parser.errorText());
     const QStringList pos = parser.positionalArguments();
@@ -62,6 +69,11 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
         return cliUsageError(err, kCommand, QStringLiteral("choose show, verify or report"));
     const QString path = integrity::auditPath();
     QString error;
+    PdfSignArgs sign;
+    if (const int code = parsePdfSignOptions(parser, signOpts, kCommand, err, &sign); code >= 0)
+        return code;
+    if (sign.wanted && action != QLatin1String("report"))
+        return cliUsageError(err, kCommand, QStringLiteral("--sign goes with report"));
 
     if (action == QLatin1String("verify")) {
         if (!QFileInfo::exists(path)) {
@@ -136,13 +148,25 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
         return cliexit::Ok;
     }
     int pages = 0;
-    const auto bytes =
+    auto bytes =
         auditReportPdf(QStringLiteral("Trilha de auditoria"),
                        QStringLiteral("%1 — %2 registros").arg(QFileInfo(path).absoluteFilePath()).arg(rows.size()),
                        rows, &pages, &error);
     if (!bytes) {
         err << "termohigrometro-cli audit: " << target << ": " << error << "\n";
         return cliexit::Failure;
+    }
+    if (sign.wanted) {
+        QStringList files;
+        for (const QString &f : {path, path + QStringLiteral(".checkpoint")})
+            if (QFileInfo::exists(f))
+                files.append(f);
+        SignedPdf signedPdf = attachAndSign(*bytes, files, sign);
+        if (!signedPdf.pdf) {
+            err << "termohigrometro-cli audit: " << signedPdf.error << "\n";
+            return signedPdf.code;
+        }
+        bytes = std::move(signedPdf.pdf);
     }
     if (!writeFileAtomically(target, *bytes, &error, integrity::WrittenFile::Report)) {
         err << "termohigrometro-cli audit: " << error << "\n";

@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 #include "cli/DataFileArgs.h"
+#include "cli/PdfSigning.h"
 
 #include "core/files/DataFile.h"
 #include "core/files/DataRecords.h"
@@ -81,7 +82,9 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
                                     QStringLiteral("OUT"));
     const QCommandLineOption fullOpt(QStringLiteral("full"));
     const StatsOptions statsOpts;
+    const PdfSignOptions signOpts;
     parser.addOptions({output, fullOpt, statsOpts.limit, statsOpts.mktKelvin});
+    parser.addOptions(signOpts.all());
     if (!parser.parse(QStringList{self.name} + args))
         return cliUsageError(err, self, parser.errorText());
     const QStringList pos = parser.positionalArguments();
@@ -97,6 +100,11 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
         return cliUsageError(err, self, QStringLiteral("--full writes a PDF: -o OUT.pdf"));
     if (!full && (parser.isSet(statsOpts.limit) || parser.isSet(statsOpts.mktKelvin)))
         return cliUsageError(err, self, QStringLiteral("--limit and --mkt-k go with --full"));
+    PdfSignArgs sign;
+    if (const int code = parsePdfSignOptions(parser, signOpts, self, err, &sign); code >= 0)
+        return code;
+    if (sign.wanted && !full)
+        return cliUsageError(err, self, QStringLiteral("--sign goes with --full"));
     fullreport::Input input;
     if (const int code = parseStatsOptions(parser, statsOpts, self, err, input.limits, input.mktKelvin); code >= 0)
         return code;
@@ -118,10 +126,20 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
         input.lines = std::move(file.lines);
         input.madeAt = QDateTime::currentDateTime();
         int pages = 0;
-        const auto bytes = encodeFullReport(input.source, input, &pages, &error);
+        auto bytes = encodeFullReport(input.source, input, &pages, &error);
         if (!bytes) {
             err << "termohigrometro-cli report: " << target << ": " << error << "\n";
             return cliexit::Failure;
+        }
+        // The signed report carries the data file and its signature, so that
+        // what it summarises can be checked from the report alone.
+        if (sign.wanted) {
+            SignedPdf signedPdf = attachAndSign(*bytes, {pos[0]}, sign);
+            if (!signedPdf.pdf) {
+                err << "termohigrometro-cli report: " << signedPdf.error << "\n";
+                return signedPdf.code;
+            }
+            bytes = std::move(signedPdf.pdf);
         }
         if (!writeFileAtomically(target, *bytes, &error, integrity::WrittenFile::Report)) {
             err << "termohigrometro-cli report: " << error << "\n";
@@ -169,6 +187,7 @@ const CliCommand kCommand{
     QStringLiteral("report"), QStringLiteral("prints the list report of a data file (.dlf) into a PDF or a text file"),
     QStringLiteral("termohigrometro-cli report FILE.dlf -o OUT.pdf|OUT.txt\n"
                    "termohigrometro-cli report FILE.dlf -o OUT.pdf --full [--limit Q=LOW:HIGH]... [--mkt-k K]\n"
+                   "                   [--sign CERT.p12 --sign-meaning M [--sign-password-file FILE]]\n"
                    "\n"
                    "Writes the report the file list's \"Imprimir\" prints: the name, sector and company\n"
                    "block, the headings of the file's unit, a ruler and one line per record, in a\n"
@@ -186,7 +205,10 @@ const CliCommand kCommand{
                    "  --full              the full report (PDF only)\n"
                    "  --limit Q=LOW:HIGH  with --full: limits of quantity Q (temp, rh, dew or wet) in\n"
                    "                      the file's unit; either bound may be left empty (rh=:70)\n"
-                   "  --mkt-k K           with --full: dH/R of the MKT in kelvin (default 10000)"),
+                   "  --mkt-k K           with --full: dH/R of the MKT in kelvin (default 10000)\n"
+                   "With --full, the report can be signed: the data file and its .minisig are attached\n"
+                   "to the PDF first.\n") +
+        pdfSignHelp(),
     [](const QStringList &args, QTextStream &out, QTextStream &err) { return run(kCommand, args, out, err); }, true};
 
 const CliCommandRegistrar kRegistrar(kCommand);

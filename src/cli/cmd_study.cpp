@@ -181,6 +181,8 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
     const QCommandLineOption companyOpt(QStringLiteral("company"), {}, QStringLiteral("TEXT"));
     const QCommandLineOption responsibleOpt(QStringLiteral("responsible"), {}, QStringLiteral("TEXT"));
     const StatsOptions statsOpts;
+    const PdfSignOptions signOpts;
+    parser.addOptions(signOpts.all());
     parser.addOptions({labelOpt, fromOpt, toOpt, unitOpt, jsonOpt, output, chartOpt, titleOpt, nameOpt, sectorOpt,
                        companyOpt, responsibleOpt, statsOpts.limit, statsOpts.mktKelvin});
     if (!parser.parse(QStringList{self.name} + args))
@@ -207,6 +209,11 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
     const QString reportPath = parser.value(output);
     if (parser.isSet(output) && QFileInfo(reportPath).suffix().toLower() != QLatin1String("pdf"))
         return cliUsageError(err, self, QStringLiteral("the report must end in .pdf"));
+    PdfSignArgs sign;
+    if (const int code = parsePdfSignOptions(parser, signOpts, self, err, &sign); code >= 0)
+        return code;
+    if (sign.wanted && !parser.isSet(output))
+        return cliUsageError(err, self, QStringLiteral("--sign signs the report: -o OUT.pdf"));
     const QString chartPath = parser.value(chartOpt);
     const QString chartSuffix = QFileInfo(chartPath).suffix().toLower();
     if (parser.isSet(chartOpt) && chartSuffix != QLatin1String("png") && chartSuffix != QLatin1String("pdf"))
@@ -268,10 +275,12 @@ int run(const CliCommand &self, const QStringList &args, QTextStream &out, QText
     outputs.sector = parser.value(sectorOpt);
     outputs.company = parser.value(companyOpt);
     outputs.responsible = parser.value(responsibleOpt);
+    outputs.sign = sign;
     QString error;
-    if (!writeStudyOutputs(outputs, loggers, result, &error)) {
+    int code = cliexit::Failure;
+    if (!writeStudyOutputs(outputs, loggers, result, &error, &code)) {
         err << "termohigrometro-cli study: " << error << "\n";
-        return cliexit::Failure;
+        return code;
     }
     return cliexit::Ok;
 }
@@ -284,6 +293,7 @@ const CliCommand kCommand{
                    "                          [--limit Q=LOW:HIGH]... [--mkt-k K] [--unit C|F] [--json]\n"
                    "                          [-o estudo.pdf] [--chart grafico.png|grafico.pdf] [--title TEXT]\n"
                    "                          [--name TEXT] [--sector TEXT] [--company TEXT] [--responsible TEXT]\n"
+                   "                          [--sign CERT.p12 --sign-meaning M [--sign-password-file FILE]]\n"
                    "\n"
                    "Analyses a temperature mapping: each data file (.dlf, a PC recording or a saved logger\n"
                    "set) is one logger at one position. The period is the one all files cover, or --from\n"
@@ -311,8 +321,11 @@ const CliCommand kCommand{
                    "  --title TEXT        the report's title; --name, --sector, --company: the site;\n"
                    "  --responsible TEXT  the person in charge, on the report's cover\n"
                    "\n"
-                   "Exit codes: 0 done, 1 a file cannot be read or the files have no period in common,\n"
-                   "2 bad arguments."),
+                   "With -o, the report can be signed: the loggers' files and their .minisig files are\n"
+                   "attached to the PDF first.\n") +
+        pdfSignHelp() +
+        QStringLiteral("\n\nExit codes: 0 done, 1 a file cannot be read or the files have no period in common,\n"
+                       "2 bad arguments, 7 the certificate refused."),
     [](const QStringList &args, QTextStream &out, QTextStream &err) { return run(kCommand, args, out, err); }, true};
 
 const CliCommandRegistrar kRegistrar(kCommand);

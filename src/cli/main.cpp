@@ -32,7 +32,10 @@ void printHelp(QTextStream &out)
         << "                ~/.local/share/termohigrometro/assinatura.key, created on first need)\n"
         << "  --audit FILE  the audit trail (default: TH_AUDIT, else auditoria.jsonl beside the key)\n"
         << "\nExit codes: 0 done, 1 failure (files), 2 bad arguments, 3 the instrument did not answer,\n"
-        << "4 port unavailable, 5 the instrument refuses, 6 verification failed.\n";
+        << "4 port unavailable, 5 the instrument refuses, 6 verification failed, 7 the certificate\n"
+        << "refused for a PDF signature (wrong password, expired, not a certificate).\n"
+        << "\nreport --full, study -o, audit report and sign-pdf sign PDFs with a person's A1\n"
+        << "certificate (--sign CERT.p12 --sign-meaning M); see their --help.\n";
 }
 
 // Takes "--key FILE" and "--audit FILE" (or "--key=FILE") out of the

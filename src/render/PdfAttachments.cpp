@@ -1,0 +1,63 @@
+#include "render/PdfAttachments.h"
+
+// qpdf's own smart pointers give way to std::shared_ptr.
+#define POINTERHOLDER_TRANSITION 4
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFEFStreamObjectHelper.hh>
+#include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
+#include <qpdf/QPDFFileSpecObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <QFileInfo>
+
+#include <exception>
+
+namespace pdfattach {
+
+std::optional<QByteArray> attachFiles(const QByteArray &pdf, const QList<Attachment> &files, QString *error)
+{
+    try {
+        QPDF qpdf;
+        qpdf.processMemoryFile("report.pdf", pdf.constData(), size_t(pdf.size()));
+        QPDFEmbeddedFileDocumentHelper embedded(qpdf);
+        for (const Attachment &file : files) {
+            const std::string name = QFileInfo(file.name).fileName().toStdString();
+            auto stream = QPDFEFStreamObjectHelper::createEFStream(qpdf, file.bytes.toStdString());
+            auto spec = QPDFFileSpecObjectHelper::createFileSpec(qpdf, name, stream);
+            embedded.replaceEmbeddedFile(name, spec);
+        }
+        QPDFWriter writer(qpdf);
+        writer.setOutputMemory();
+        // The report's own streams stay as they were drawn; only the new
+        // objects are added.
+        writer.setStreamDataMode(qpdf_s_preserve);
+        writer.write();
+        const auto buffer = writer.getBufferSharedPointer();
+        return QByteArray(reinterpret_cast<const char *>(buffer->getBuffer()), qsizetype(buffer->getSize()));
+    } catch (const std::exception &e) {
+        *error = QStringLiteral("não foi possível anexar os arquivos ao PDF: %1").arg(QString::fromStdString(e.what()));
+        return std::nullopt;
+    }
+}
+
+std::optional<QList<Attachment>> embeddedFiles(const QByteArray &pdf, QString *error)
+{
+    try {
+        QPDF qpdf;
+        qpdf.setSuppressWarnings(true);
+        qpdf.processMemoryFile("report.pdf", pdf.constData(), size_t(pdf.size()));
+        QPDFEmbeddedFileDocumentHelper embedded(qpdf);
+        QList<Attachment> out;
+        for (auto &[name, spec] : embedded.getEmbeddedFiles()) {
+            const auto data = spec->getEmbeddedFileStream().getStreamData(qpdf_dl_all);
+            out.append({QString::fromStdString(name),
+                        QByteArray(reinterpret_cast<const char *>(data->getBuffer()), qsizetype(data->getSize()))});
+        }
+        return out;
+    } catch (const std::exception &e) {
+        *error = QStringLiteral("não foi possível ler os anexos do PDF: %1").arg(QString::fromStdString(e.what()));
+        return std::nullopt;
+    }
+}
+
+} // namespace pdfattach
