@@ -3,9 +3,15 @@
 #include <poppler-form.h>
 #include <poppler-qt6.h>
 
+// qpdf's own smart pointers give way to std::shared_ptr.
+#define POINTERHOLDER_TRANSITION 4
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFAcroFormDocumentHelper.hh>
+
 // NSS names a structure member "slots", which Qt defines as a keyword.
 #undef slots
 #include <cert.h>
+#include <cms.h>
 #include <nss.h>
 #include <p12.h>
 #include <pk11pub.h>
@@ -18,7 +24,9 @@
 #include <QTemporaryDir>
 
 #include <cstring>
+#include <exception>
 #include <memory>
+#include <vector>
 
 namespace pdfsign {
 
@@ -223,6 +231,71 @@ void ensureDatabase(const QString &dir)
     NSS_Shutdown();
 }
 
+// The certificates each signature carries, taken from the PDF's signature
+// dictionaries before Poppler sees them.
+QList<QByteArray> signatureContents(const QByteArray &pdf)
+{
+    QList<QByteArray> contents;
+    try {
+        QPDF qpdf;
+        qpdf.setSuppressWarnings(true);
+        qpdf.processMemoryFile("report.pdf", pdf.constData(), size_t(pdf.size()));
+        QPDFAcroFormDocumentHelper form(qpdf);
+        for (auto &field : form.getFormFields()) {
+            if (field.getFieldType() != "/Sig")
+                continue;
+            auto value = field.getValue();
+            if (value.isDictionary() && value.getKey("/Contents").isString()) {
+                const std::string bytes = value.getKey("/Contents").getStringValue();
+                contents.append(QByteArray(bytes.data(), qsizetype(bytes.size())));
+            }
+        }
+    } catch (const std::exception &) {
+        // Poppler reads the document next and says what is wrong with it.
+    }
+    return contents;
+}
+
+// Poppler 22.12 makes the signers' certificates without copying their bytes,
+// which stay in the signature's memory; a certificate NSS keeps cached after
+// the first check then points into freed memory when the next signature
+// carries it again. Copies of our own, held for the whole check, are the ones
+// NSS finds, so each later lookup reads bytes that are still there.
+class PinnedCertificates {
+public:
+    explicit PinnedCertificates(const QByteArray &pdf)
+    {
+        if (!NSS_IsInitialized())
+            return;
+        for (QByteArray der : signatureContents(pdf)) {
+            SECItem item{siBuffer, reinterpret_cast<unsigned char *>(der.data()), unsigned(der.size())};
+            NSSCMSMessage *message =
+                NSS_CMSMessage_CreateFromDER(&item, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+            if (!message)
+                continue;
+            NSSCMSContentInfo *info = NSS_CMSMessage_ContentLevel(message, 0);
+            if (info && NSS_CMSContentInfo_GetContentTypeTag(info) == SEC_OID_PKCS7_SIGNED_DATA) {
+                auto *data = static_cast<NSSCMSSignedData *>(NSS_CMSContentInfo_GetContent(info));
+                for (SECItem **raw = data ? data->rawCerts : nullptr; raw && *raw; ++raw)
+                    if (CERTCertificate *cert =
+                            CERT_NewTempCertificate(CERT_GetDefaultCertDB(), *raw, nullptr, PR_FALSE, PR_TRUE))
+                        held.push_back(cert);
+            }
+            NSS_CMSMessage_Destroy(message);
+        }
+    }
+    ~PinnedCertificates()
+    {
+        for (CERTCertificate *cert : held)
+            CERT_DestroyCertificate(cert);
+    }
+    PinnedCertificates(const PinnedCertificates &) = delete;
+    PinnedCertificates &operator=(const PinnedCertificates &) = delete;
+
+private:
+    std::vector<CERTCertificate *> held;
+};
+
 } // namespace
 
 QStringList meanings()
@@ -358,6 +431,7 @@ std::optional<QList<SignatureInfo>> pdfSignatures(const QByteArray &pdf, QString
         *error = QStringLiteral("o PDF não pôde ser lido");
         return std::nullopt;
     }
+    const PinnedCertificates pinned(pdf);
     QList<SignatureInfo> list;
     for (const auto &field : doc->signatures()) {
         // Poppler 22.12 reports every certificate as a generic error when

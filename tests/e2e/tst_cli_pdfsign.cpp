@@ -186,7 +186,7 @@ private slots:
         QVERIFY(twice.startsWith(once));
         QCOMPARE(validSignatures(out), 2);
         CliResult v = runCli({"verify", out});
-        QVERIFY2(v.code == 0, qPrintable(v.out));
+        QVERIFY2(v.code == 0, qPrintable(v.out + v.err));
         QVERIFY(v.out.contains(QStringLiteral("Revisão: assinatura válida")));
         QVERIFY(v.out.contains(QStringLiteral("Aprovação: assinatura válida")));
 
