@@ -1,6 +1,5 @@
 #include "cli/PdfSigning.h"
 
-#include "render/PdfAttachments.h"
 #include "render/PdfSignature.h"
 
 #include <QFile>
@@ -101,45 +100,19 @@ SignedPdf attachAndSign(const QByteArray &pdf, const QStringList &dataFiles, con
 {
     SignedPdf result;
     result.meaning = args.meaning;
-    QByteArray content = pdf;
-    if (!dataFiles.isEmpty()) {
-        QList<pdfattach::Attachment> files;
-        for (const QString &path : dataFiles) {
-            for (const QString &p : {path, path + QStringLiteral(".minisig")}) {
-                QFile f(p);
-                if (p != path && !f.exists())
-                    continue;
-                if (!f.open(QIODevice::ReadOnly)) {
-                    result.code = cliexit::Failure;
-                    result.error = QStringLiteral("%1: não foi possível ler o arquivo para anexar").arg(p);
-                    return result;
-                }
-                files.append({QFileInfo(p).fileName(), f.readAll()});
-            }
-        }
-        const auto attached = pdfattach::attachFiles(content, files, &result.error);
-        if (!attached) {
-            result.code = cliexit::Failure;
-            return result;
-        }
-        content = *attached;
-    }
-    QString why;
-    auto password = signingPassword(args, &why);
+    auto password = signingPassword(args, &result.error);
     if (!password) {
         result.code = cliexit::Failure;
-        result.error = why;
         return result;
     }
-    pdfsign::SignOutcome outcome = pdfsign::signPdf(content, {args.certificate, *password, args.meaning});
+    pdfsign::SignOutcome outcome =
+        pdfsign::signWithEvidence(pdf, dataFiles, {args.certificate, *password, args.meaning});
     password->fill('\0');
     result.signer = outcome.signer;
     if (!outcome.pdf) {
-        const bool refused = outcome.refusal == pdfsign::Refusal::WrongPassword ||
-                             outcome.refusal == pdfsign::Refusal::Expired ||
-                             outcome.refusal == pdfsign::Refusal::NotCertificate;
+        const bool refused = pdfsign::certificateRefused(outcome.refusal);
         result.code = refused ? cliexit::SigningRefused : cliexit::Failure;
-        result.error = args.certificate + QStringLiteral(": ") + outcome.error;
+        result.error = refused ? args.certificate + QStringLiteral(": ") + outcome.error : outcome.error;
         return result;
     }
     result.pdf = std::move(outcome.pdf);

@@ -8,6 +8,7 @@
 #include <qpdf/QPDFFileSpecObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <exception>
@@ -38,6 +39,24 @@ std::optional<QByteArray> attachFiles(const QByteArray &pdf, const QList<Attachm
         *error = QStringLiteral("não foi possível anexar os arquivos ao PDF: %1").arg(QString::fromStdString(e.what()));
         return std::nullopt;
     }
+}
+
+std::optional<QList<Attachment>> evidenceFiles(const QStringList &dataFiles, QString *error)
+{
+    QList<Attachment> files;
+    for (const QString &path : dataFiles) {
+        for (const QString &p : {path, path + QStringLiteral(".minisig")}) {
+            QFile f(p);
+            if (p != path && !f.exists())
+                continue;
+            if (!f.open(QIODevice::ReadOnly)) {
+                *error = QStringLiteral("%1: não foi possível ler o arquivo para anexar").arg(p);
+                return std::nullopt;
+            }
+            files.append({QFileInfo(p).fileName(), f.readAll()});
+        }
+    }
+    return files;
 }
 
 std::optional<QList<Attachment>> embeddedFiles(const QByteArray &pdf, QString *error)

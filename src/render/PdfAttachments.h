@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -18,6 +19,10 @@ struct Attachment {
 
 // The PDF with the files attached (a file of the same name is replaced).
 std::optional<QByteArray> attachFiles(const QByteArray &pdf, const QList<Attachment> &files, QString *error);
+
+// `dataFiles` and their .minisig signatures (those that exist), read for
+// attaching; an unreadable data file is an error.
+std::optional<QList<Attachment>> evidenceFiles(const QStringList &dataFiles, QString *error);
 
 // The files a PDF carries, in the order of their names.
 std::optional<QList<Attachment>> embeddedFiles(const QByteArray &pdf, QString *error);

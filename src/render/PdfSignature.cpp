@@ -1,5 +1,7 @@
 #include "render/PdfSignature.h"
 
+#include "render/PdfAttachments.h"
+
 #include <poppler-form.h>
 #include <poppler-qt6.h>
 
@@ -418,6 +420,26 @@ SignOutcome signPdf(const QByteArray &pdf, const SignRequest &request)
     }
     outcome.pdf = signedFile.readAll();
     return outcome;
+}
+
+SignOutcome signWithEvidence(const QByteArray &pdf, const QStringList &dataFiles, const SignRequest &request)
+{
+    if (dataFiles.isEmpty())
+        return signPdf(pdf, request);
+    SignOutcome outcome;
+    outcome.refusal = Refusal::Other;
+    const auto files = pdfattach::evidenceFiles(dataFiles, &outcome.error);
+    if (!files)
+        return outcome;
+    const auto attached = pdfattach::attachFiles(pdf, *files, &outcome.error);
+    if (!attached)
+        return outcome;
+    return signPdf(*attached, request);
+}
+
+bool certificateRefused(Refusal refusal)
+{
+    return refusal == Refusal::WrongPassword || refusal == Refusal::Expired || refusal == Refusal::NotCertificate;
 }
 
 std::optional<QList<SignatureInfo>> pdfSignatures(const QByteArray &pdf, QString *error)

@@ -43,6 +43,14 @@ struct SignOutcome {
 // (pdfSignatures) it can no longer sign: NSS is opened once per process.
 SignOutcome signPdf(const QByteArray &pdf, const SignRequest &request);
 
+// Carries `dataFiles` and their .minisig files inside the PDF (see
+// pdfattach::evidenceFiles), then signs it.
+SignOutcome signWithEvidence(const QByteArray &pdf, const QStringList &dataFiles, const SignRequest &request);
+
+// The refusals that are the certificate's (its password, its dates, not a
+// certificate at all), as opposed to a failure of the program.
+bool certificateRefused(Refusal refusal);
+
 struct SignatureInfo {
     QString field;
     QString signer;
