@@ -70,4 +70,21 @@ void remember(const QString &kind, const QString &chosenFile)
     s.sync();
 }
 
+QString lastFile(const QString &kind)
+{
+    const QSettings s(settingsFile(), QSettings::IniFormat);
+    const QString file = s.value(QStringLiteral("files/") + key(kind).section(QLatin1Char('/'), 1)).toString();
+    return QFileInfo::exists(file) ? file : QString();
+}
+
+void rememberFile(const QString &kind, const QString &file)
+{
+    if (file.isEmpty())
+        return;
+    QDir().mkpath(QFileInfo(settingsFile()).absolutePath());
+    QSettings s(settingsFile(), QSettings::IniFormat);
+    s.setValue(QStringLiteral("files/") + key(kind).section(QLatin1Char('/'), 1), QFileInfo(file).absoluteFilePath());
+    s.sync();
+}
+
 } // namespace folders

@@ -21,4 +21,9 @@ QString startFolder(const QString &kind);
 // and for files of any kind.
 void remember(const QString &kind, const QString &chosenFile);
 
+// The file last chosen for `kind` (the certificate a signature used), offered
+// next time; empty when none or when it is gone.
+QString lastFile(const QString &kind);
+void rememberFile(const QString &kind, const QString &file);
+
 } // namespace folders

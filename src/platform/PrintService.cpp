@@ -1,8 +1,11 @@
 #include "platform/PrintService.h"
 
+#include <QAction>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QToolBar>
+#include <QToolButton>
 
 namespace {
 // The full-page A4 the reports are laid out on; the user may change it in
@@ -42,7 +45,8 @@ std::unique_ptr<QPrinter> PdfPrintService::choosePrinter(QWidget *parent, const 
     return printer;
 }
 
-bool DialogPrintService::preview(QWidget *parent, const QString &documentName, const Paint &paint)
+bool DialogPrintService::preview(QWidget *parent, const QString &documentName, const Paint &paint,
+                                 const SignAndSave &sign)
 {
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(documentName);
@@ -52,13 +56,31 @@ bool DialogPrintService::preview(QWidget *parent, const QString &documentName, c
     bool ok = true;
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
                      [&](QPrinter *target) { ok = paint(*target) && ok; });
+    if (sign) {
+        // Beside the preview's own print button, on its toolbar.
+        if (auto *bar = dialog.findChild<QToolBar *>()) {
+            bar->addSeparator();
+            QAction *action = bar->addAction(QStringLiteral("Assinar e salvar…"));
+            action->setObjectName(QStringLiteral("CmdSignAndSave"));
+            action->setToolTip(QStringLiteral("Assina o relatório com o seu certificado A1 e salva o PDF"));
+            if (auto *button = qobject_cast<QToolButton *>(bar->widgetForAction(action)))
+                button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+            QObject::connect(action, &QAction::triggered, &dialog, [&] { sign(&dialog, printer.pageLayout()); });
+        }
+    }
     dialog.exec();
     return ok;
 }
 
-bool PdfPrintService::preview(QWidget *parent, const QString &documentName, const Paint &paint)
+bool PdfPrintService::preview(QWidget *parent, const QString &documentName, const Paint &paint, const SignAndSave &sign)
 {
     std::unique_ptr<QPrinter> printer = choosePrinter(parent, documentName);
     useA4(*printer);
-    return paint(*printer);
+    const bool ok = paint(*printer);
+    if (sign) {
+        ++signOffers;
+        if (signInPreview)
+            sign(nullptr, printer->pageLayout());
+    }
+    return ok;
 }

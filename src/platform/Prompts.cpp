@@ -1,6 +1,7 @@
 #include "platform/Prompts.h"
 
 #include "platform/FolderMemory.h"
+#include "platform/SignatureDialog.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -147,6 +148,12 @@ Prompts::FileChoice WidgetPrompts::saveFile(const QString &filter, bool askBefor
     return c;
 }
 
+Prompts::SignChoice WidgetPrompts::signature(const QString &lastCertificate, const QStringList &meanings)
+{
+    SignatureDialog dialog(lastCertificate, meanings, parent_);
+    return dialog.exec() == QDialog::Accepted ? dialog.choice() : SignChoice{};
+}
+
 Prompts::Answer ScriptedPrompts::message(const QString &text, const QString &title, Buttons buttons, Icon icon)
 {
     Shown s{QStringLiteral("message"), text, title, QString(), QString(), icon, buttons};
@@ -220,6 +227,20 @@ Prompts::FileChoice ScriptedPrompts::saveFile(const QString &filter, bool askBef
 {
     Q_UNUSED(askBeforeOverwrite);
     return fileDialog(QStringLiteral("save"), filter);
+}
+
+Prompts::SignChoice ScriptedPrompts::signature(const QString &lastCertificate, const QStringList &meanings)
+{
+    Shown s{QStringLiteral("sign"), lastCertificate,  meanings.join(QLatin1Char('|')), lastCertificate, QString(),
+            Icon::Question,         Buttons::OkCancel};
+    shown << s;
+    if (onShown)
+        onShown(s);
+    if (signAnswers.empty())
+        return {};
+    SignChoice c = signAnswers.front();
+    signAnswers.pop_front();
+    return c;
 }
 
 void ScriptedPrompts::answerFile(const QString &path, int filterIndex)

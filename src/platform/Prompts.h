@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -26,6 +27,16 @@ public:
         int filterIndex = 0;
     };
 
+    // A signature with the person's certificate: which certificate, its
+    // password (asked at each signature, never kept) and what the signature
+    // means.
+    struct SignChoice {
+        bool accepted = false;
+        QString certificate;
+        QByteArray password;
+        QString meaning;
+    };
+
     virtual ~Prompts() = default;
 
     virtual Answer message(const QString &text, const QString &title, Buttons buttons = Buttons::Ok,
@@ -43,8 +54,11 @@ public:
     // names, none when cancelled.
     virtual QStringList openFiles(const QString &filter) = 0;
     virtual FileChoice saveFile(const QString &filter, bool askBeforeOverwrite) = 0;
+    // `lastCertificate` is offered; `meanings` in the order offered.
+    virtual SignChoice signature(const QString &lastCertificate, const QStringList &meanings) = 0;
 
     void setParentWidget(QWidget *parent) { parent_ = parent; }
+    QWidget *parentWidget() const { return parent_; }
 
     // The folder a dialog with `filter` starts in, and the note of a choice.
     static QString startFolder(const QString &filter);
@@ -63,6 +77,7 @@ public:
     FileChoice openFile(const QString &filter) override;
     QStringList openFiles(const QString &filter) override;
     FileChoice saveFile(const QString &filter, bool askBeforeOverwrite) override;
+    SignChoice signature(const QString &lastCertificate, const QStringList &meanings) override;
 
     // "Data Files (*.dlf)|*.dlf|All Files (*.*)|*.*|" -> "Data Files (*.dlf);;All Files (*)"
     static QString toQtFilter(const QString &filter);
@@ -76,7 +91,7 @@ public:
 class ScriptedPrompts : public Prompts {
 public:
     struct Shown {
-        QString kind; // "message", "notice", "input", "open", "open-many", "save"
+        QString kind; // "message", "notice", "input", "open", "open-many", "save", "sign"
         QString text; // message text or input prompt or filter
         QString title;
         QString defaultAnswer;
@@ -89,6 +104,7 @@ public:
     std::deque<QString> inputAnswers;
     std::deque<FileChoice> fileAnswers;
     std::deque<QStringList> filesAnswers; // of the dialog that takes several files
+    std::deque<SignChoice> signAnswers;
     QList<Shown> shown;
     // Optional hook run when a prompt is shown (e.g. to act while it is up).
     std::function<void(const Shown &)> onShown;
@@ -99,6 +115,7 @@ public:
     FileChoice openFile(const QString &filter) override;
     QStringList openFiles(const QString &filter) override;
     FileChoice saveFile(const QString &filter, bool askBeforeOverwrite) override;
+    SignChoice signature(const QString &lastCertificate, const QStringList &meanings) override;
 
     // Queues an accepted file choice, of the dialog's filter entry `filterIndex`.
     void answerFile(const QString &path, int filterIndex = 0);

@@ -2,11 +2,10 @@
 // pdfsig and pdftotext see it, a second signature that leaves the first
 // valid, a changed byte caught by pdfsig and verify, the data file carried in
 // the PDF and checked by minisign, and the certificates that must be refused.
-// The certificates are made here with openssl: a test authority, a signer and
-// one that expired long ago.
 #include "support/CliRun.h"
 #include "support/Outputs.h"
 #include "support/SampleFiles.h"
+#include "support/TestCertificates.h"
 
 #include "core/integrity/Seal.h"
 #include "render/PdfSignature.h"
@@ -18,8 +17,6 @@
 #include <QTest>
 
 namespace {
-
-const QString kPassword = QStringLiteral("s3nha com espaço");
 
 CliResult run(const QString &program, const QStringList &args)
 {
@@ -38,30 +35,11 @@ class TestCliPdfSign : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
+    TestCertificates certificates;
+    QString certPassword;
     QString signer, expired, passwordFile, data, pub;
 
     QString path(const QString &name) const { return dir.filePath(name); }
-
-    bool openssl(const QStringList &args)
-    {
-        const CliResult r = run(QStringLiteral("openssl"), args);
-        if (r.code != 0)
-            qWarning("openssl %s: %s", qPrintable(args.join(' ')), qPrintable(r.err));
-        return r.code == 0;
-    }
-
-    // A key and a certificate request for CN=name.
-    bool request(const QString &name, const QString &base)
-    {
-        return openssl({"req", "-utf8", "-newkey", "rsa:2048", "-nodes", "-keyout", path(base + ".key"), "-out",
-                        path(base + ".csr"), "-subj", "/CN=" + name});
-    }
-
-    bool pkcs12(const QString &base, const QString &name)
-    {
-        return openssl({"pkcs12", "-export", "-inkey", path(base + ".key"), "-in", path(base + ".crt"), "-certfile",
-                        path("ca.crt"), "-name", name, "-out", path(base + ".p12"), "-passout", "pass:" + kPassword});
-    }
 
     // The full report of the sample file, signed; the command's result.
     CliResult signedReport(const QString &out, const QString &cert, const QString &meaning)
@@ -83,29 +61,13 @@ private slots:
         qputenv("TH_NSS_DIR", QFile::encodeName(path("nss")));
         qunsetenv("TH_SIGN_PASSWORD");
         qputenv("TH_AUDIT", QFile::encodeName(path("auditoria.jsonl")));
-        QVERIFY(openssl({"req", "-utf8", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", path("ca.key"), "-out",
-                         path("ca.crt"), "-days", "30", "-subj", "/CN=Autoridade de Teste"}));
-        QVERIFY(request(QStringLiteral("Maria da Conceição"), "signer"));
-        QVERIFY(openssl({"x509", "-req", "-in", path("signer.csr"), "-CA", path("ca.crt"), "-CAkey", path("ca.key"),
-                         "-CAcreateserial", "-out", path("signer.crt"), "-days", "30"}));
-        QVERIFY(pkcs12("signer", "Maria"));
-        // An expired certificate needs dates in the past: openssl ca takes them.
-        QVERIFY(request(QStringLiteral("José Vencido"), "expired"));
-        QVERIFY(writeBytes(path("index.txt"), {}));
-        QVERIFY(writeBytes(path("serial"), "1000\n"));
-        QVERIFY(writeBytes(path("ca.cnf"), "[ca]\ndefault_ca=d\n[d]\ndatabase=" + path("index.txt").toUtf8() +
-                                               "\nnew_certs_dir=" + dir.path().toUtf8() +
-                                               "\nserial=" + path("serial").toUtf8() +
-                                               "\ndefault_md=sha256\npolicy=p\n[p]\ncommonName=supplied\n"));
-        QVERIFY(openssl({"ca", "-batch", "-config", path("ca.cnf"), "-cert", path("ca.crt"), "-keyfile", path("ca.key"),
-                         "-in", path("expired.csr"), "-out", path("expired.crt"), "-startdate", "20200101000000Z",
-                         "-enddate", "20210101000000Z"}));
-        QVERIFY(pkcs12("expired", "Vencido"));
-        signer = path("signer.p12");
-        expired = path("expired.p12");
+        QVERIFY(certificates.make(dir.path()));
+        signer = certificates.signer;
+        expired = certificates.expired;
+        certPassword = certificates.password;
 
         passwordFile = path("senha");
-        QVERIFY(writeBytes(passwordFile, kPassword.toUtf8() + "\n"));
+        QVERIFY(writeBytes(passwordFile, certPassword.toUtf8() + "\n"));
         QVERIFY(QFile::setPermissions(passwordFile, QFile::ReadOwner | QFile::WriteOwner));
 
         // The data file, signed as the programs sign what they write.
@@ -178,7 +140,7 @@ private slots:
         QCOMPARE(signedReport(out, signer, QStringLiteral("Revisão")).code, 0);
         const QByteArray once = readAll(out);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("TH_SIGN_PASSWORD"), kPassword);
+        env.insert(QStringLiteral("TH_SIGN_PASSWORD"), certPassword);
         const CliResult r =
             runCli({"sign-pdf", out, "--sign", signer, "--sign-meaning", QStringLiteral("Aprovação")}, 60000, env);
         QVERIFY2(r.code == 0, qPrintable(r.err));
@@ -244,11 +206,11 @@ private slots:
         const QString plain = path("sessao.pdf");
         QCOMPARE(runCli({"report", data, "-o", plain, "--full"}).code, 0);
         const QByteArray pdf = readAll(plain);
-        const pdfsign::SignOutcome first = pdfsign::signPdf(pdf, {signer, kPassword.toUtf8(), "Autoria"});
+        const pdfsign::SignOutcome first = pdfsign::signPdf(pdf, {signer, certPassword.toUtf8(), "Autoria"});
         QVERIFY2(first.pdf, qPrintable(first.error));
         const pdfsign::SignOutcome refused = pdfsign::signPdf(*first.pdf, {signer, "errada", "Revisão"});
         QCOMPARE(refused.refusal, pdfsign::Refusal::WrongPassword);
-        const pdfsign::SignOutcome second = pdfsign::signPdf(*first.pdf, {signer, kPassword.toUtf8(), "Aprovação"});
+        const pdfsign::SignOutcome second = pdfsign::signPdf(*first.pdf, {signer, certPassword.toUtf8(), "Aprovação"});
         QVERIFY2(second.pdf, qPrintable(second.error));
         QVERIFY(writeBytes(plain, *second.pdf));
         QCOMPARE(validSignatures(plain), 2);
@@ -273,11 +235,11 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("senha errada") << "signer.p12" << QByteArray("errada") << false << 7
                                       << "senha do certificado incorreta";
-        QTest::newRow("vencido") << "expired.p12" << kPassword.toUtf8() << false << 7
+        QTest::newRow("vencido") << "expired.p12" << certPassword.toUtf8() << false << 7
                                  << "o certificado de José Vencido venceu em 01/01/2021";
         QTest::newRow("não é certificado")
-            << "sala 2.dlf" << kPassword.toUtf8() << false << 7 << "não é um certificado A1";
-        QTest::newRow("senha legível por outros") << "signer.p12" << kPassword.toUtf8() << true << 1 << "chmod 600";
+            << "sala 2.dlf" << certPassword.toUtf8() << false << 7 << "não é um certificado A1";
+        QTest::newRow("senha legível por outros") << "signer.p12" << certPassword.toUtf8() << true << 1 << "chmod 600";
     }
 
     void refusals()

@@ -257,6 +257,7 @@ private slots:
         } else {
             QVERIFY(w->CmdReport_Click());
             QCOMPARE(t.printer->printedFiles().size(), 1);
+            QCOMPARE(t.printer->signOffers, 1);
             const QString text = pdfText(t.printer->printedFiles().at(0));
             QVERIFY2(text.contains(QStringLiteral("Estudo de mapeamento térmico")), qPrintable(text.left(400)));
             for (const char *label : {"porta", "fundo", "Teto (3 m)", "Câmara fria 2"})

@@ -8,6 +8,7 @@
 #include "ui/lists/Grid.h"
 #include "ui/lists/List.h"
 #include "ui/lists/ListOps.h"
+#include "ui/lists/SignReport.h"
 #include "ui/lists/StatsWindow.h"
 
 #include <QPrinter>
@@ -45,10 +46,15 @@ bool showListReport(ListWindow &list)
 {
     const fullreport::Input input = reportInput(list);
     const QString title = fullreport::title() + QStringLiteral(" - ") + input.source;
-    const bool ok = list.app().printer().preview(&list, title, [&](QPrinter &printer) {
+    const PrintService::Paint paint = [&](QPrinter &printer) {
         BusyCursor busy;
         return paintFullReport(printer, input).ok;
-    });
+    };
+    // A file's report carries the file and its signature when signed.
+    QStringList dataFiles;
+    if (auto *file = qobject_cast<FileList *>(&list); file && !file->filePath().isEmpty())
+        dataFiles << file->filePath();
+    const bool ok = list.app().printer().preview(&list, title, paint, signAndSaveAction(list.app(), paint, dataFiles));
     if (!ok)
         list.app().showError(listtexts::printFailed());
     return ok;

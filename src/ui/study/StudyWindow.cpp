@@ -11,6 +11,7 @@
 #include "ui/lists/DataFileDrop.h"
 #include "ui/lists/ListExport.h"
 #include "ui/lists/ListOps.h"
+#include "ui/lists/SignReport.h"
 #include "ui/study/StudyChart.h"
 
 #include <QCheckBox>
@@ -587,10 +588,16 @@ bool StudyWindow::CmdReport_Click()
     const Result result = result_;
     const QVector<Logger> loggers = analysed_;
     input.result = &result;
-    const bool ok = app_.printer().preview(this, studyreport::defaultTitle(), [&](QPrinter &printer) {
+    const PrintService::Paint paint = [&](QPrinter &printer) {
         BusyCursor busy;
         return paintStudyReport(printer, input, loggers).ok;
-    });
+    };
+    // The signed study carries every logger's file and its signature.
+    QStringList files;
+    for (const Logger &logger : loggers)
+        files << logger.file;
+    const bool ok =
+        app_.printer().preview(this, studyreport::defaultTitle(), paint, signAndSaveAction(app_, paint, files));
     if (!ok)
         app_.showError(listtexts::printFailed());
     return ok;

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "platform/PrintService.h"
+
+#include <QStringList>
+
+class App;
+
+// "Assinar e salvar…" of a report's preview: the pages drawn again into a PDF
+// on the preview's page layout, `dataFiles` and their signatures carried
+// inside it, signed with the person's A1 certificate and saved where they
+// choose. A refused certificate or a cancel leaves nothing written.
+PrintService::SignAndSave signAndSaveAction(App &app, const PrintService::Paint &paint, const QStringList &dataFiles);
