@@ -8,10 +8,13 @@
 #include "support/TestApp.h"
 #include "support/TestCertificates.h"
 
+#include "core/integrity/Audit.h"
 #include "platform/SignatureDialog.h"
 #include "render/PdfSignature.h"
+#include "ui/audit/AuditWindow.h"
 #include "ui/common/Commands.h"
 #include "ui/lists/FileList.h"
+#include "ui/monitor/PanelMonitor.h"
 
 #include <QAction>
 #include <QApplication>
@@ -108,6 +111,31 @@ private slots:
         QCOMPARE(t.prompts->shown.at(0).kind, QStringLiteral("sign"));
         QCOMPARE(t.prompts->shown.at(0).defaultAnswer, certificates.signer);
         delete list;
+    }
+
+    // The trail's window signs its printout, carrying the trail itself.
+    void signedTrailFromItsWindow()
+    {
+        TestApp t;
+        integrity::setKeyPath(qEnvironmentVariable("TH_SIGNING_KEY"));
+        integrity::setAuditPath(t.path(QStringLiteral("auditoria.jsonl")));
+        integrity::setSigningEnabled(true);
+        integrity::auditRecord(QStringLiteral("instrument.interval.set"), 60, 300, QStringLiteral("estudo"));
+        PanelMonitor monitor(*t.app);
+        monitor.start();
+        auto *w = new AuditWindow(*t.app, monitor);
+        const QString out = t.path(QStringLiteral("trilha assinada.pdf"));
+        t.prompts->signAnswers.push_back(
+            answer(certificates.signer, certificates.password, QStringLiteral("Responsabilidade")));
+        t.prompts->answerFile(out);
+        w->CmdSignExport->click();
+        QCOMPARE(runProgram(QStringLiteral("pdfsig"), {out}, 60000).out.count(QStringLiteral("Signature is Valid")), 1);
+        QVERIFY(pdfText(out).contains(QStringLiteral("estudo")));
+        const CliResult attached = runProgram(QStringLiteral("pdfdetach"), {"-list", out}, 60000);
+        QVERIFY2(attached.out.contains(QStringLiteral("auditoria.jsonl")), qPrintable(attached.out));
+        delete w;
+        monitor.close();
+        integrity::setSigningEnabled(false);
     }
 
     // A wrong password, an expired certificate and a file that is not a

@@ -5,6 +5,7 @@
 #include "render/AuditReport.h"
 #include "ui/common/App.h"
 #include "ui/common/KeyFilter.h"
+#include "ui/lists/SignReport.h"
 #include "ui/monitor/PanelMonitor.h"
 
 #include <QCheckBox>
@@ -89,6 +90,10 @@ AuditWindow::AuditWindow(App &app, PanelMonitor &monitor, QWidget *parent)
     auto *close = new QPushButton(QStringLiteral("Fechar"), this);
     connect(CmdVerify, &QPushButton::clicked, this, &AuditWindow::CmdVerify_Click);
     connect(CmdExport, &QPushButton::clicked, this, &AuditWindow::CmdExport_Click);
+    CmdSignExport = new QPushButton(QStringLiteral("Assinar e salvar…"), this);
+    CmdSignExport->setObjectName(QStringLiteral("CmdSignExport"));
+    CmdSignExport->setToolTip(QStringLiteral("Assina a trilha impressa com o seu certificado A1 e salva o PDF"));
+    connect(CmdSignExport, &QPushButton::clicked, this, &AuditWindow::CmdSignExport_Click);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
     auto *filters = new QHBoxLayout;
@@ -103,6 +108,7 @@ AuditWindow::AuditWindow(App &app, PanelMonitor &monitor, QWidget *parent)
     buttons->addStretch(1);
     buttons->addWidget(CmdVerify);
     buttons->addWidget(CmdExport);
+    buttons->addWidget(CmdSignExport);
     buttons->addWidget(close);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(LblKey);
@@ -203,6 +209,23 @@ void AuditWindow::CmdVerify_Click()
     LblStatus->setText(text);
 }
 
+std::optional<QByteArray> AuditWindow::reportPdf(QString *error) const
+{
+    QVector<AuditReportRow> rows;
+    for (int r = GridAudit->rowCount() - 1; r >= 0; --r) {
+        const auto cell = [&](int c) { return GridAudit->item(r, c) ? GridAudit->item(r, c)->text() : QString(); };
+        rows.append({cell(Time), cell(User), cell(Action), cell(Change), cell(Reason)});
+    }
+    int pages = 0;
+    return auditReportPdf(QStringLiteral("Trilha de auditoria"),
+                          QStringLiteral("%1 — %2 a %3 — %4 registros")
+                              .arg(QDir::toNativeSeparators(integrity::auditPath()),
+                                   TxtFrom->date().toString(QStringLiteral("dd/MM/yyyy")),
+                                   TxtTo->date().toString(QStringLiteral("dd/MM/yyyy")))
+                              .arg(rows.size()),
+                          rows, &pages, error);
+}
+
 void AuditWindow::CmdExport_Click()
 {
     const Prompts::FileChoice choice = app_.prompts().saveFile(QStringLiteral("Documento PDF (*.pdf)|*.pdf|"), true);
@@ -211,22 +234,26 @@ void AuditWindow::CmdExport_Click()
     QString name = choice.fileName;
     if (QFileInfo(name).suffix().isEmpty())
         name += QStringLiteral(".pdf");
-    QVector<AuditReportRow> rows;
-    for (int r = GridAudit->rowCount() - 1; r >= 0; --r) {
-        const auto cell = [&](int c) { return GridAudit->item(r, c) ? GridAudit->item(r, c)->text() : QString(); };
-        rows.append({cell(Time), cell(User), cell(Action), cell(Change), cell(Reason)});
-    }
-    int pages = 0;
     QString error;
-    const auto bytes = auditReportPdf(QStringLiteral("Trilha de auditoria"),
-                                      QStringLiteral("%1 — %2 a %3 — %4 registros")
-                                          .arg(QDir::toNativeSeparators(integrity::auditPath()),
-                                               TxtFrom->date().toString(QStringLiteral("dd/MM/yyyy")),
-                                               TxtTo->date().toString(QStringLiteral("dd/MM/yyyy")))
-                                          .arg(rows.size()),
-                                      rows, &pages, &error);
+    const auto bytes = reportPdf(&error);
     if (!bytes || !writeFileAtomically(name, *bytes, &error, integrity::WrittenFile::Report))
         app_.showError(QStringLiteral("Não foi possível exportar a trilha em %1:\n%2").arg(name, error));
+}
+
+void AuditWindow::CmdSignExport_Click()
+{
+    // The signed printout carries the trail and its checkpoint.
+    QStringList files;
+    for (const QString &f : {integrity::auditPath(), integrity::auditPath() + QStringLiteral(".checkpoint")})
+        if (QFileInfo::exists(f))
+            files << f;
+    signAndSavePdf(
+        app_, this,
+        [this] {
+            QString error;
+            return reportPdf(&error);
+        },
+        files);
 }
 
 void showAuditWindow(App &app, PanelMonitor &monitor)

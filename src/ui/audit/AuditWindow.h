@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <optional>
+
 class App;
 class PanelMonitor;
 class QCheckBox;
@@ -14,7 +16,8 @@ class QTableWidget;
 // "Trilha de auditoria": the entries of the user's trail (time, user,
 // action, old → new, reason), filtered by date and action, newest first;
 // "Verificar" checks the chain and its signed checkpoint, "Exportar PDF"
-// prints it; the public key that checks the files is shown with its id.
+// prints it, "Assinar e salvar…" prints it signed with the person's
+// certificate, carrying the trail and its checkpoint; the public key that checks the files is shown with its id.
 class AuditWindow : public QWidget {
     Q_OBJECT
 public:
@@ -29,6 +32,7 @@ public:
     QCheckBox *ChkReasons = nullptr;
     QPushButton *CmdVerify = nullptr;
     QPushButton *CmdExport = nullptr;
+    QPushButton *CmdSignExport = nullptr;
 
     static inline const QString kAllActions = QStringLiteral("Todas as ações");
 
@@ -37,9 +41,11 @@ public slots:
     void refresh();
     void CmdVerify_Click();
     void CmdExport_Click();
+    void CmdSignExport_Click();
 
 private:
     void showKey();
+    std::optional<QByteArray> reportPdf(QString *error) const;
 
     App &app_;
     PanelMonitor &monitor_;

@@ -57,8 +57,10 @@ private:
     QWidget *before_;
 };
 
-void signAndSave(App &app, QWidget *window, const QPageLayout &layout, const PrintService::Paint &paint,
-                 const QStringList &dataFiles)
+} // namespace
+
+void signAndSavePdf(App &app, QWidget *window, const std::function<std::optional<QByteArray>()> &draw,
+                    const QStringList &dataFiles)
 {
     Prompts &prompts = app.prompts();
     const PromptsOver over(prompts, window);
@@ -69,7 +71,7 @@ void signAndSave(App &app, QWidget *window, const QPageLayout &layout, const Pri
         prompts.message(QStringLiteral("O relatório não foi assinado: %1.").arg(why), kTitle, Prompts::Buttons::Ok,
                         Prompts::Icon::Critical);
     };
-    const auto pdf = drawnPdf(paint, layout);
+    const auto pdf = draw();
     if (!pdf) {
         choice.password.fill('\0');
         refuse(QStringLiteral("as páginas não puderam ser desenhadas"));
@@ -100,11 +102,10 @@ void signAndSave(App &app, QWidget *window, const QPageLayout &layout, const Pri
                     kTitle, Prompts::Buttons::Ok, Prompts::Icon::Information);
 }
 
-} // namespace
-
 PrintService::SignAndSave signAndSaveAction(App &app, const PrintService::Paint &paint, const QStringList &dataFiles)
 {
     return [&app, paint, dataFiles](QWidget *window, const QPageLayout &layout) {
-        signAndSave(app, window, layout, paint, dataFiles);
+        signAndSavePdf(
+            app, window, [&] { return drawnPdf(paint, layout); }, dataFiles);
     };
 }
