@@ -7,8 +7,10 @@
 #include "ui/common/App.h"
 #include "ui/common/Commands.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -60,9 +62,22 @@ void type(QFileDialog *d, const QString &name)
 {
     QLineEdit *edit = nameEdit(d);
     QVERIFY(edit);
+    // Pasted whole: typed key by key, a full path makes the dialog go into
+    // each folder as its "/" comes, clearing the box, whenever its folder
+    // model (filled by a thread of its own) is quick enough.
     edit->selectAll();
     QTest::keyClick(edit, Qt::Key_Delete);
-    QTest::keyClicks(edit, name);
+    edit->insert(name);
+}
+
+// The dialog's own Open or Save on the typed name. Not the Return key: the
+// completer's popup, filled by a thread of its own, may be up on a slow
+// machine and take it.
+void acceptTyped(QFileDialog *d)
+{
+    if (QCompleter *c = nameEdit(d)->completer(); c && c->popup())
+        c->popup()->hide();
+    QMetaObject::invokeMethod(d, "accept");
 }
 
 } // namespace
@@ -187,7 +202,7 @@ private slots:
             [&](QFileDialog *d) {
                 startedIn = d->directory().absolutePath();
                 type(d, ensaios + QStringLiteral("/camara.dlf"));
-                QTest::keyClick(nameEdit(d), Qt::Key_Return);
+                acceptTyped(d);
                 if (d->isVisible()) {
                     missed = true;
                     d->reject();
@@ -215,7 +230,11 @@ private slots:
             [&](QFileDialog *d) {
                 startedIn = d->directory().absolutePath();
                 type(d, imagens + QStringLiteral("/grafico"));
-                QTest::keyClick(nameEdit(d), Qt::Key_Return);
+                acceptTyped(d);
+                if (d->isVisible()) {
+                    missed = true;
+                    d->reject();
+                }
             },
             &missed);
         const Prompts::FileChoice saved = prompts.saveFile(pictures, true);
