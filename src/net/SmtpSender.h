@@ -22,7 +22,13 @@ struct SmtpSettings {
     bool hasPassword = false;
     QString caFile;
     bool insecure = false;
-    int timeoutMs = 60000;   // one attempt, from connecting to the server's last answer
+    int timeoutMs = 60000; // one attempt, from connecting to the message's last byte sent
+    // The server's answer to a message it has taken whole: mail servers
+    // deliver before they answer, and a client that gives up sooner sends
+    // the message twice when the server finishes after all (RFC 5321 asks
+    // the client to wait 10 minutes here). A link that died meanwhile is
+    // seen sooner by TCP keepalive.
+    int finalReplyMs = 600000;
     int retryMaxMs = 300000; // the longest pause between two attempts
     int retryFirstMs = 1000;
 
@@ -59,6 +65,9 @@ signals:
     void sent(const QString &what);
 
 private:
+    // `handle` is a CURL easy handle, its options set anew.
+    static std::optional<QString> attempt(void *handle, const SmtpSettings &settings, const QByteArray &message,
+                                          const std::atomic<bool> *abort);
     void run();
     void tell(const QString &text);
 
