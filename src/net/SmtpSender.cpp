@@ -72,25 +72,59 @@ void initCurl()
     static CurlInit init;
 }
 
-// Why an attempt failed, with libcurl's words.
+// "45 s", "5 min".
+QString pause(qint64 ms)
+{
+    return ms < 60000 ? QStringLiteral("%1 s").arg(qMax<qint64>(1, ms / 1000))
+                      : QStringLiteral("%1 min").arg(ms / 60000);
+}
+
+// Why an attempt failed, as the user reads it, with libcurl's own words
+// after where they add something.
 QString failureText(CURLcode rc, long answer, const QString &curlText, const SmtpSettings &s, Watch::Why why)
 {
+    const QUrl url(s.url);
     switch (why) {
-    case Watch::Why::Stopped: return QStringLiteral("stopped at the end of the run");
-    case Watch::Why::Timeout: return QStringLiteral("no answer from the server within %1 s").arg(s.timeoutMs / 1000);
+    case Watch::Why::Stopped: return QStringLiteral("o envio foi interrompido no fim do programa");
+    case Watch::Why::Timeout: return QStringLiteral("o servidor não respondeu em %1").arg(pause(s.timeoutMs));
     case Watch::Why::NoFinalReply:
-        return QStringLiteral("the server took the message and did not confirm it within %1 s")
-            .arg(s.finalReplyMs / 1000);
+        return QStringLiteral("o servidor recebeu a mensagem e não a confirmou em %1").arg(pause(s.finalReplyMs));
     case Watch::Why::None: break;
     }
-    QString text = curlText;
-    if (rc == CURLE_LOGIN_DENIED)
-        text = QStringLiteral("the server refused the user name or password (%1)").arg(text);
-    else if (rc == CURLE_USE_SSL_FAILED)
-        text = QStringLiteral("the server offers no STARTTLS (%1)").arg(text);
-    if (answer > 0 && !text.contains(QString::number(answer)))
-        text += QStringLiteral(" (answer %1)").arg(answer);
-    return text;
+    QString text;
+    switch (rc) {
+    case CURLE_LOGIN_DENIED: text = QStringLiteral("o servidor recusou o usuário ou a senha"); break;
+    case CURLE_USE_SSL_FAILED: text = QStringLiteral("o servidor não oferece conexão segura (STARTTLS)"); break;
+    case CURLE_COULDNT_RESOLVE_HOST: text = QStringLiteral("o servidor %1 não foi encontrado").arg(url.host()); break;
+    case CURLE_COULDNT_CONNECT:
+        text = QStringLiteral("nenhum servidor atende em %1:%2")
+                   .arg(url.host())
+                   .arg(url.port(url.scheme().toLower() == QLatin1String("smtps") ? 465 : 25));
+        break;
+    case CURLE_OPERATION_TIMEDOUT: text = QStringLiteral("o servidor demorou demais a responder"); break;
+    case CURLE_PEER_FAILED_VERIFICATION: text = QStringLiteral("o certificado do servidor não foi aceito"); break;
+    case CURLE_SSL_CACERT_BADFILE:
+        text = QStringLiteral("o arquivo de certificados %1 não pôde ser usado").arg(s.caFile);
+        break;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_ISSUER_ERROR: text = QStringLiteral("a conexão segura (TLS) com o servidor falhou"); break;
+    case CURLE_WEIRD_SERVER_REPLY: text = QStringLiteral("o servidor respondeu de um modo inesperado"); break;
+    default:
+        if (answer >= 500)
+            text = QStringLiteral("o servidor recusou a mensagem");
+        else if (answer >= 400)
+            text = QStringLiteral("o servidor recusou a mensagem por ora");
+        else if (rc == CURLE_SEND_ERROR || rc == CURLE_RECV_ERROR || rc == CURLE_GOT_NOTHING)
+            text = QStringLiteral("a conexão com o servidor caiu");
+        else
+            text = QStringLiteral("falha no envio");
+    }
+    QString detail = curlText;
+    if (answer > 0 && !detail.contains(QString::number(answer)))
+        detail += QStringLiteral(", resposta %1").arg(answer);
+    return detail.isEmpty() ? text : QStringLiteral("%1 (%2)").arg(text, detail);
 }
 } // namespace
 
@@ -115,7 +149,7 @@ std::optional<QString> SmtpSender::sendOnce(const SmtpSettings &s, const QByteAr
     initCurl();
     CURL *curl = curl_easy_init();
     if (!curl)
-        return QStringLiteral("libcurl could not start");
+        return QStringLiteral("a biblioteca libcurl não pôde começar");
     const auto error = attempt(curl, s, message, abort);
     curl_easy_cleanup(curl);
     return error;
@@ -240,13 +274,15 @@ void SmtpSender::run()
         const Item item = queue_.front();
         lock.unlock();
         const auto error = curl ? attempt(curl.get(), settings_, item.message, &abort_)
-                                : std::optional<QString>(QStringLiteral("libcurl could not start"));
+                                : std::optional<QString>(QStringLiteral("a biblioteca libcurl não pôde começar"));
         lock.lock();
         if (!error) {
             queue_.pop_front();
             ++sent_;
             if (failures > 0)
-                tell(QStringLiteral("e-mail: sent again after %1 failed attempts").arg(failures));
+                tell(failures == 1
+                         ? QStringLiteral("E-mail enviado de novo, após uma tentativa sem sucesso.")
+                         : QStringLiteral("E-mail enviado de novo, após %1 tentativas sem sucesso.").arg(failures));
             failures = 0;
             pauseMs = settings_.retryFirstMs;
             QMetaObject::invokeMethod(
@@ -256,8 +292,10 @@ void SmtpSender::run()
         if (abort_)
             return;
         if (failures++ == 0)
-            tell(QStringLiteral("e-mail: cannot send \"%1\" through %2: %3; trying again")
-                     .arg(item.what, QUrl(settings_.url).toString(QUrl::RemoveUserInfo), *error));
+            tell(QStringLiteral("E-mail não enviado: %1; nova tentativa em %2, depois com pausas maiores, até %3 "
+                                "(\"%4\", servidor %5)")
+                     .arg(*error, pause(pauseMs), pause(settings_.retryMaxMs), item.what,
+                          QUrl(settings_.url).toString(QUrl::RemoveUserInfo)));
         // A growing pause, cut short only by the end of the run.
         wake_.wait_for(lock, std::chrono::milliseconds(pauseMs), [this] { return abort_.load(); });
         pauseMs = qMin(pauseMs * 2, settings_.retryMaxMs);
@@ -281,7 +319,9 @@ bool SmtpSender::close(int limitMs)
     wake_.notify_all();
     thread_.join();
     thread_ = std::thread([] {});
-    if (left > 0)
-        emit notice(QStringLiteral("e-mail: %1 messages were not sent before the exit").arg(left));
+    if (left == 1)
+        emit notice(QStringLiteral("Um e-mail não foi enviado antes do fim."));
+    else if (left > 1)
+        emit notice(QStringLiteral("%1 e-mails não foram enviados antes do fim.").arg(left));
     return left == 0;
 }

@@ -40,7 +40,7 @@ struct SmtpSettings {
 // order: a server that is away, refuses or never answers delays nothing but
 // the next e-mail. A failed message is tried again with a growing pause until
 // it goes (every message at least once, in order); an outage is reported once
-// (notice), and again when it ends.
+// (notice, in Portuguese with libcurl's words after), and again when it ends.
 class SmtpSender : public QObject {
     Q_OBJECT
 public:
@@ -55,8 +55,9 @@ public:
     // (said in a notice). True when everything went.
     bool close(int limitMs);
 
-    // One attempt, on the calling thread: the error, or nothing when the
-    // server took the message. For the settings windows' test e-mail.
+    // One attempt, on the calling thread: why it failed ("o servidor recusou
+    // o usuário ou a senha (Login denied)"), or nothing when the server took
+    // the message. For the settings windows' test e-mail.
     static std::optional<QString> sendOnce(const SmtpSettings &settings, const QByteArray &message,
                                            const std::atomic<bool> *abort = nullptr);
 

@@ -535,7 +535,8 @@ private slots:
         w->TxtSmtpPassword->setText(QStringLiteral("errada"));
         w->CmdOK_Click();
         sampleAt(f, 25.0, 50.0);
-        QTRY_VERIFY_WITH_TIMEOUT(m.statusText().contains("refused the user name or password"), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(m.statusText().contains("E-mail não enviado: o servidor recusou o usuário ou a senha"),
+                                 30000);
         QCOMPARE(smtp.messages().size(), 2);
     }
 

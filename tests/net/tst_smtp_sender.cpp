@@ -1,7 +1,9 @@
 // The e-mail sender against Debian's aiosmtpd (STARTTLS, AUTH): a server
 // that takes a message and answers late gets every message once and in
-// order; one that never confirms is given up on and told.
+// order; one that never confirms is given up on and told; each failure is
+// told in Portuguese with libcurl's words after.
 #include "net/SmtpSender.h"
+#include "support/ServerProcess.h"
 #include "support/SmtpServer.h"
 
 #include <QProcess>
@@ -83,14 +85,52 @@ private slots:
         smtp_.stall(true);
         sender.send(message(QStringLiteral("quatro")), QStringLiteral("quatro"));
         QTRY_VERIFY_WITH_TIMEOUT(!notices.isEmpty(), 30000);
-        QVERIFY2(notices.first().value(0).toString().contains(
-                     QStringLiteral("the server took the message and did not confirm it within 1 s")),
-                 qPrintable(notices.first().value(0).toString()));
+        QCOMPARE(notices.first().value(0).toString(),
+                 QStringLiteral("E-mail não enviado: o servidor recebeu a mensagem e não a confirmou em 1 s; nova "
+                                "tentativa em 1 s, depois com pausas maiores, até 5 min (\"quatro\", servidor %1)")
+                     .arg(smtp_.url()));
         smtp_.stall(false);
         QTRY_COMPARE_WITH_TIMEOUT(sender.sentTotal(), quint64(1), 30000);
         QTRY_COMPARE_WITH_TIMEOUT(notices.size(), 2, 30000);
-        QVERIFY2(notices.last().value(0).toString().startsWith(QStringLiteral("e-mail: sent again after ")),
+        QVERIFY2(notices.last().value(0).toString().startsWith(QStringLiteral("E-mail enviado de novo, após ")),
                  qPrintable(notices.last().value(0).toString()));
+    }
+
+    void failuresToldInPortuguese_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("password") << "password"
+                                  << "o servidor recusou o usuário ou a senha (";
+        QTest::newRow("recipient") << "recipient"
+                                   << "o servidor recusou a mensagem (";
+        QTest::newRow("nobody listens") << "port"
+                                        << "nenhum servidor atende em 127.0.0.1:";
+        QTest::newRow("unknown authority") << "ca"
+                                           << "o certificado do servidor não foi aceito (";
+    }
+
+    void failuresToldInPortuguese()
+    {
+        QFETCH(QString, what);
+        QFETCH(QString, expected);
+        SmtpSettings s = settingsFor(smtp_);
+        if (what == QLatin1String("password"))
+            s.password = QStringLiteral("errada");
+        else if (what == QLatin1String("recipient"))
+            s.to = {QStringLiteral("refuse@example.org")};
+        else if (what == QLatin1String("port"))
+            s.url = QStringLiteral("smtp://127.0.0.1:%1").arg(ServerProcess::freePort());
+        else
+            s.caFile = QStringLiteral("/etc/ssl/certs/ca-certificates.crt");
+        const auto error = SmtpSender::sendOnce(s, message(QStringLiteral("cinco")));
+        QVERIFY(error);
+        QVERIFY2(error->startsWith(expected), qPrintable(*error));
+        // libcurl's own words after, never the password.
+        QVERIFY2(error->endsWith(QLatin1Char(')')), qPrintable(*error));
+        QVERIFY(!error->contains(QLatin1String("errada")) && !error->contains(QLatin1String("s3nha")));
+        if (what == QLatin1String("recipient"))
+            QVERIFY2(error->contains(QLatin1String("550")), qPrintable(*error));
     }
 
     // A server that never answers does not hold up the end for ever: what
@@ -103,7 +143,7 @@ private slots:
         sender.send(message(QStringLiteral("seis")), QStringLiteral("seis"));
         QTRY_VERIFY_WITH_TIMEOUT(smtp_.heldSeconds() > 0, 30000);
         QVERIFY(!sender.close(100));
-        QCOMPARE(texts(notices), QStringList{"e-mail: 1 messages were not sent before the exit"});
+        QCOMPARE(texts(notices), QStringList{"Um e-mail não foi enviado antes do fim."});
     }
 
 private:

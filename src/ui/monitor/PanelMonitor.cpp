@@ -601,7 +601,8 @@ QString PanelMonitor::statusText() const
                                                        : QString();
     QString mail;
     if (settings_.email.enabled)
-        mail = QStringLiteral("\nE-mail: %1").arg(emailStatus_.isEmpty() ? QStringLiteral("pronto.") : emailStatus_);
+        // The sender's notices name the e-mail themselves.
+        mail = QLatin1Char('\n') + (emailStatus_.isEmpty() ? QStringLiteral("E-mail: pronto.") : emailStatus_);
     return publishingText() + metrics + mail;
 }
 
