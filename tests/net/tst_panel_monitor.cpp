@@ -76,6 +76,12 @@ bool isRed(const QLabel *l)
     return l->styleSheet().contains(QLatin1String("#c62828"));
 }
 
+// A warning's amber: the badge's background or the value's colour.
+bool isAmber(const QLabel *l)
+{
+    return l->styleSheet().contains(QLatin1String("#f0a000")) || l->styleSheet().contains(QLatin1String("#b36200"));
+}
+
 QStringList lines(const QString &path)
 {
     return QString::fromUtf8(readAll(path)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -120,9 +126,9 @@ private slots:
         QVERIFY(p.LblTempAlarm->isHidden());
         QVERIFY(!isRed(p.LblTemperature));
         sampleFreshReading(p);
-        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA\n(não reconhecido)"));
         QVERIFY(p.LblTempAlarm->isVisible() && isRed(p.LblTemperature));
-        QCOMPARE(p.LblRHAlarm->text(), QStringLiteral("BAIXA (não reconhecido)"));
+        QCOMPARE(p.LblRHAlarm->text(), QStringLiteral("BAIXA\n(não reconhecido)"));
         QVERIFY(p.LblRHAlarm->isVisible() && isRed(p.LblRH));
         QVERIFY(p.LblDewAlarm->isHidden() && !isRed(p.LblDew));
         QCOMPARE(m.beeps(), 1);
@@ -145,7 +151,7 @@ private slots:
         l = openLimits(p);
         l->CmdOK_Click();
         sampleFreshReading(p);
-        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA\n(não reconhecido)"));
         QCOMPARE(m.runLog().size(), 2);
         QCOMPARE(m.beeps(), 1);
         QCOMPARE(samplesServed(), served + 1);
@@ -165,8 +171,8 @@ private slots:
         sampleAt(f, 25.0, 50.0);
         // Back inside: no red, but the badges wait for an acknowledgement.
         QVERIFY(!isRed(p.LblTemperature) && !isRed(p.LblRH));
-        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
-        QCOMPARE(p.LblRHAlarm->text(), QStringLiteral("BAIXA (não reconhecido)"));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA\n(não reconhecido)"));
+        QCOMPARE(p.LblRHAlarm->text(), QStringLiteral("BAIXA\n(não reconhecido)"));
         m.showAlarmLog();
         auto *events = qobject_cast<AlarmLogView *>(m.alarmLogWindow.data());
         QVERIFY(events);
@@ -176,7 +182,7 @@ private slots:
         // An empty comment cancels; each answer acknowledges the oldest event waiting.
         f.t.prompts->inputAnswers = {QString(), QStringLiteral("porta fechada"), QStringLiteral("umidificador ok")};
         events->CmdAck_Click();
-        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA\n(não reconhecido)"));
         events->CmdAck_Click();
         QVERIFY(p.LblTempAlarm->isHidden());
         QVERIFY(p.LblRHAlarm->isVisible());
@@ -200,17 +206,17 @@ private slots:
         l->CmdOK_Click();
         sampleAt(f, 31.0, 50.0);
         sampleFreshReading(p);
-        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA\n(não reconhecido)"));
         QCOMPARE(m.beeps(), 1);
 
         // New limits are weighed at the next sample: inside them, the alarm ends there.
         l = openLimits(p);
         l->TxtTempHigh->setText(QStringLiteral("35"));
         l->CmdOK_Click();
-        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA\n(não reconhecido)"));
         sampleFreshReading(p);
         QVERIFY(!isRed(p.LblTemperature));
-        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA\n(não reconhecido)"));
 
         // Every start and end, one line each, in the dump folder's alarmes.csv.
         const QString log = f.t.app->autoDumpFolder() + QStringLiteral("/alarmes.csv");
@@ -467,24 +473,47 @@ private slots:
         sampleAt(f, 29.0, 50.0);
         QVERIFY2(last().endsWith(",temperatura,aviso ALTA,29.0,28.0,°C"), qPrintable(last()));
         QCOMPARE(m.beeps(), 0); // the sound is for alarms
-        QVERIFY(!isRed(p.LblTemperature));
+        // A warning has its own words and colour, never the alarm's red.
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("AVISO ALTA\n(não reconhecido)"));
+        QVERIFY(isAmber(p.LblTempAlarm) && !isRed(p.LblTempAlarm));
+        QVERIFY(isAmber(p.LblTemperature) && !isRed(p.LblTemperature));
         sampleAt(f, 33.0, 50.0);
         QVERIFY2(last().endsWith(",temperatura,ALTA,33.0,32.0,°C"), qPrintable(last()));
         QCOMPARE(m.beeps(), 1);
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA\n(não reconhecido)"));
+        QVERIFY(isRed(p.LblTempAlarm) && isRed(p.LblTemperature) && !isAmber(p.LblTempAlarm));
         sampleAt(f, 31.5, 50.0); // within the hysteresis: still an alarm
         QCOMPARE(m.runLog().size(), 2);
+        QVERIFY(isRed(p.LblTempAlarm));
         sampleAt(f, 27.5, 50.0);
         QVERIFY2(last().endsWith(",temperatura,aviso ALTA,27.5,28.0,°C"), qPrintable(last()));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("AVISO ALTA\n(não reconhecido)"));
+        QVERIFY(isAmber(p.LblTempAlarm));
         sampleAt(f, 26.5, 50.0);
         QVERIFY2(last().endsWith(",temperatura,normal,26.5,28.0,°C"), qPrintable(last()));
         QCOMPARE(m.events().size(), 1); // one event all along
+        // Ended, it waits for its acknowledgement with the level it ended at.
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("AVISO ALTA\n(não reconhecido)"));
+        QVERIFY(!isAmber(p.LblTemperature) && !isRed(p.LblTemperature));
+        QVERIFY(m.acknowledge(m.events().first().id, QStringLiteral("porta da câmara aberta")));
+        QVERIFY(p.LblTempAlarm->isHidden());
+        // A low warning, acknowledged while it runs, keeps its words without the tail.
+        l = openLimits(p);
+        l->TxtTempWarnLow->setText(QStringLiteral("10"));
+        l->CmdOK_Click();
+        sampleAt(f, 9.0, 50.0);
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("AVISO BAIXA\n(não reconhecido)"));
+        QVERIFY(m.acknowledge(m.events().last().id, QStringLiteral("sabido")));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("AVISO BAIXA"));
+        sampleAt(f, 20.0, 50.0);
+        QVERIFY(p.LblTempAlarm->isHidden());
 
         // Five minutes without a sample by the panel's clock.
         f.t.clock->t = f.t.clock->t.addSecs(301);
         QTRY_VERIFY_WITH_TIMEOUT(last().endsWith(",comunicação,sem comunicação,,,"), 10000);
         sampleFreshReading(p);
         QVERIFY2(last().endsWith(",comunicação,normal,,,"), qPrintable(last()));
-        QCOMPARE(m.events().size(), 2);
+        QCOMPARE(m.events().size(), 3);
     }
 
     // "Monitoramento" sends a test e-mail off the window's way, then the

@@ -88,7 +88,8 @@ public:
     QLabel *LblTemperature = nullptr;
     QLabel *MeterName = nullptr;
     QFrame *Shape1 = nullptr;
-    // "ALTA" / "BAIXA" beside a value outside its alarm limits.
+    // "ALTA" / "BAIXA" beside a value outside its alarm limits, "AVISO ALTA"
+    // / "AVISO BAIXA" outside its warning limits.
     QLabel *LblTempAlarm = nullptr;
     QLabel *LblRHAlarm = nullptr;
     QLabel *LblDewAlarm = nullptr;
