@@ -82,6 +82,18 @@ bool isAmber(const QLabel *l)
     return l->styleSheet().contains(QLatin1String("#f0a000")) || l->styleSheet().contains(QLatin1String("#b36200"));
 }
 
+// The badge covers no other label of the display that is showing.
+bool standsClear(Panel &p, const QLabel *badge)
+{
+    const QRect mine(badge->mapTo(&p, QPoint(0, 0)), badge->size());
+    for (const QLabel *other : p.findChildren<QLabel *>())
+        if (other != badge && other->window() == &p && other->isVisible() && !other->text().isEmpty() &&
+            QRect(other->mapTo(&p, QPoint(0, 0)), other->size()).intersects(mine))
+            return false;
+    const QSize text = QFontMetrics(badge->font()).size(0, badge->text());
+    return p.rect().contains(mine) && text.width() <= badge->width() && text.height() <= badge->height();
+}
+
 QStringList lines(const QString &path)
 {
     return QString::fromUtf8(readAll(path)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -514,6 +526,81 @@ private slots:
         sampleFreshReading(p);
         QVERIFY2(last().endsWith(",comunicação,normal,,,"), qPrintable(last()));
         QCOMPARE(m.events().size(), 3);
+    }
+
+    // The lost instrument and its low battery have badges of their own
+    // under the values, on the same terms as the values' badges; all the
+    // badges at once stand clear of each other and of the values, also in
+    // the smallest window.
+    void linkAndBatteryBadges()
+    {
+        PanelFixture f;
+        Panel &p = *f.panel;
+        QVERIFY(f.start());
+        f.sampleByHand();
+        PanelMonitor &m = *p.monitor();
+        m.setBeeper([] {});
+        AlarmLimits *l = openLimits(p);
+        l->TxtTempWarnLow->setText(QStringLiteral("20"));
+        l->TxtRHWarnLow->setText(QStringLiteral("40"));
+        l->TxtDewWarnLow->setText(QStringLiteral("10"));
+        l->CmdOK_Click();
+        QVERIFY(f.t.prompts->messages().isEmpty());
+        QVERIFY(p.LblLinkAlarm->isHidden() && p.LblBatteryWarning->isHidden());
+
+        // The instrument falls silent; five minutes later by the panel's
+        // clock the link is an alarm.
+        f.link->setSilent(true);
+        QTRY_VERIFY_WITH_TIMEOUT(p.linkDown(), 20000);
+        QVERIFY(p.LblLinkAlarm->isHidden());
+        f.t.clock->t = f.t.clock->t.addSecs(301);
+        QTRY_VERIFY_WITH_TIMEOUT(p.LblLinkAlarm->isVisible(), 10000);
+        QCOMPARE(p.LblLinkAlarm->text(), QStringLiteral("SEM COMUNICAÇÃO\n(não reconhecido)"));
+        QVERIFY(isRed(p.LblLinkAlarm));
+
+        // Back: the alarm ends with the next sample, the badge waits.
+        f.link->setSilent(false);
+        QVERIFY(f.waitLive(30000));
+        sampleFreshReading(p);
+        QVERIFY(!m.events().last().running());
+        QCOMPARE(p.LblLinkAlarm->text(), QStringLiteral("SEM COMUNICAÇÃO\n(não reconhecido)"));
+        QVERIFY(p.LblLinkAlarm->isVisible());
+
+        // A low battery and three warnings while the link's badge still waits.
+        f.link->model().setLowBattery(true);
+        sampleAt(f, 15.0, 20.0);
+        QTRY_VERIFY_WITH_TIMEOUT(p.LblBT->isVisible(), 10000);
+        sampleFreshReading(p);
+        QCOMPARE(p.LblBatteryWarning->text(), QStringLiteral("BATERIA FRACA\n(não reconhecido)"));
+        QVERIFY(p.LblBatteryWarning->isVisible() && isAmber(p.LblBatteryWarning) && !isRed(p.LblBatteryWarning));
+        const QList<QLabel *> badges{p.LblTempAlarm, p.LblRHAlarm, p.LblDewAlarm, p.LblLinkAlarm, p.LblBatteryWarning};
+        for (QLabel *b : badges) {
+            QVERIFY2(b->isVisible(), qPrintable(b->objectName()));
+            QVERIFY2(standsClear(p, b), qPrintable(b->objectName()));
+        }
+        snapshot(&p, QStringLiteral("panel_all_badges"));
+        p.resize(p.minimumSize());
+        QTRY_COMPARE_WITH_TIMEOUT(p.size(), p.minimumSize(), 10000);
+        for (QLabel *b : badges)
+            QVERIFY2(standsClear(p, b),
+                     qPrintable(QStringLiteral("%1 at %2x%3").arg(b->objectName()).arg(p.width()).arg(p.height())));
+        snapshot(&p, QStringLiteral("panel_all_badges_smallest"));
+        p.resize(Panel::kDesignSize);
+
+        const auto idOf = [&](const QString &key) {
+            for (const AlarmEvent &e : m.events())
+                if (alarmSubjectKey(e) == key)
+                    return e.id;
+            return quint64(0);
+        };
+        QVERIFY(m.acknowledge(idOf(QStringLiteral("link")), QStringLiteral("cabo recolocado")));
+        QVERIFY(p.LblLinkAlarm->isHidden());
+        QVERIFY(m.acknowledge(idOf(QStringLiteral("battery")), QStringLiteral("pilha pedida")));
+        QCOMPARE(p.LblBatteryWarning->text(), QStringLiteral("BATERIA FRACA"));
+        f.link->model().setLowBattery(false);
+        QTRY_VERIFY_WITH_TIMEOUT(p.LblBT->isHidden(), 10000);
+        sampleFreshReading(p);
+        QVERIFY(p.LblBatteryWarning->isHidden());
     }
 
     // "Monitoramento" sends a test e-mail off the window's way, then the

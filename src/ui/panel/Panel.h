@@ -93,6 +93,10 @@ public:
     QLabel *LblTempAlarm = nullptr;
     QLabel *LblRHAlarm = nullptr;
     QLabel *LblDewAlarm = nullptr;
+    // "SEM COMUNICAÇÃO" for the lost instrument, "BATERIA FRACA" for its
+    // battery, under the values.
+    QLabel *LblLinkAlarm = nullptr;
+    QLabel *LblBatteryWarning = nullptr;
     // Shown while the samples cannot reach the broker.
     QLabel *LblBroker = nullptr;
 

@@ -232,6 +232,20 @@ void Panel::buildDisplay()
     LblDewAlarm = eventBadge(QStringLiteral("LblDewAlarm"), kAlarmColor, Shape1);
     grid->addWidget(LblRHAlarm, 5, 0, Qt::AlignCenter);
     grid->addWidget(LblDewAlarm, 5, 1, Qt::AlignCenter);
+    // The events that belong to no value: a line of their own under the
+    // values, kept when empty so that nothing moves when one comes.
+    auto *events = new QHBoxLayout;
+    events->setSpacing(8);
+    LblLinkAlarm = eventBadge(QStringLiteral("LblLinkAlarm"), kAlarmColor, Shape1);
+    LblLinkAlarm->setToolTip(QStringLiteral("Nenhuma leitura do instrumento pelo tempo definido nos limites"));
+    LblBatteryWarning = eventBadge(QStringLiteral("LblBatteryWarning"), kWarningColor, Shape1);
+    LblBatteryWarning->setStyleSheet(badgeStyle(kWarningColor, kWarningText));
+    LblBatteryWarning->setToolTip(QStringLiteral("O instrumento avisou que a bateria está fraca"));
+    events->addStretch(1);
+    events->addWidget(LblLinkAlarm);
+    events->addWidget(LblBatteryWarning);
+    events->addStretch(1);
+    grid->addLayout(events, 6, 0, 1, 3);
 
     // PC recording: indicator, counter, file.
     auto *rec = new QHBoxLayout;
@@ -413,6 +427,13 @@ void Panel::showAlarms()
         setTextIfChanged(v.badge, text);
         v.badge->setVisible(!text.isEmpty());
     }
+    // The lost instrument is what makes the values stale: its badge stays.
+    const auto link = monitor_->shown(AlarmSubject::Link);
+    setTextIfChanged(LblLinkAlarm, link ? QStringLiteral("SEM COMUNICAÇÃO") + waiting(link) : QString());
+    LblLinkAlarm->setVisible(link.has_value());
+    const auto battery = valuesStale_ ? std::nullopt : monitor_->shown(AlarmSubject::Battery);
+    setTextIfChanged(LblBatteryWarning, battery ? QStringLiteral("BATERIA FRACA") + waiting(battery) : QString());
+    LblBatteryWarning->setVisible(battery.has_value());
 }
 
 void Panel::showPublishing()
