@@ -86,14 +86,16 @@ double cpuSeconds(qint64 pid)
     return (fields.value(11).toDouble() + fields.value(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
 }
 
-long rssKb(qint64 pid)
+// VmRSS, or RssAnon: the resident part that is the process's own data,
+// without the pages of code and libraries it has touched so far.
+long rssKb(qint64 pid, const char *field = "VmRSS:")
 {
     QFile f(QStringLiteral("/proc/%1/status").arg(pid));
     if (!f.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLong();
     return -1;
 }
 
@@ -273,7 +275,7 @@ bool stalledServer(SmtpServer &smtp, int stallSeconds)
     const qsizetype toldFrom = monitor.err().size();
     smtp.stall(true);
     const qsizetype first = monitor.lines().size();
-    const long rssWarm = rssKb(monitor.pid());
+    const long rssWarm = rssKb(monitor.pid()), anonWarm = rssKb(monitor.pid(), "RssAnon:");
     // An alarm change every 3 s while the server holds the first message.
     QTimer flip;
     bool high = false;
@@ -292,7 +294,7 @@ bool stalledServer(SmtpServer &smtp, int stallSeconds)
     runUntil([] { return false; }, stallSeconds * 1000);
     flip.stop();
     rssTimer.stop();
-    const long rssEnd = rssKb(monitor.pid());
+    const long rssEnd = rssKb(monitor.pid()), anonEnd = rssKb(monitor.pid(), "RssAnon:");
     const qsizetype last = monitor.lines().size();
     // A change still on its way from the instrument is told before the
     // server answers again, so the expected list is complete.
@@ -314,11 +316,13 @@ bool stalledServer(SmtpServer &smtp, int stallSeconds)
     for (long kb : rssSeries)
         series << QString::number(kb);
     std::printf("SMTP server silent for %d s at 1 s sampling: %d samples, %d missed, %d late by more than 100 ms "
-                "(worst %.1f ms after its slot); RSS after the warm-up %ld kB, at the end %ld kB (%+ld kB); "
-                "%lld of %lld alarm messages delivered %.1f s after it answered again, %s (%d value changes)\n",
+                "(worst %.1f ms after its slot); RSS after the warm-up %ld kB, at the end %ld kB (%+ld kB; "
+                "anonymous %ld -> %ld kB, %+ld kB); %lld of %lld alarm messages delivered %.1f s after it answered "
+                "again, %s (%d value changes)\n",
                 stallSeconds, timing.samples, timing.missed, timing.late, timing.worstMs, rssWarm, rssEnd,
-                rssEnd - rssWarm, qsizetype(delivered.size()), qsizetype(expected.size()), drained,
-                inOrder ? "each once and in order" : "NOT each once in order", changes);
+                rssEnd - rssWarm, anonWarm, anonEnd, anonEnd - anonWarm, qsizetype(delivered.size()),
+                qsizetype(expected.size()), drained, inOrder ? "each once and in order" : "NOT each once in order",
+                changes);
     std::printf("  RSS over the window (kB): %s\n", qPrintable(series.join(QLatin1Char(' '))));
     for (const QString &l : timing.lateOnes)
         std::printf("  late: %s\n", qPrintable(l));
