@@ -285,7 +285,7 @@ private:
     bool waitForSlot()
     {
         SerialLink &link = session_.link();
-        while (!schedule_.due(clock_.elapsed())) {
+        while (!schedule_.due(clock_.elapsed() + kReadAheadMs)) {
             if (linkcli::stopRequested())
                 return false;
             if (portGone()) {
@@ -299,18 +299,24 @@ private:
             // A long interval must not pile up the stream in memory.
             if (link.PendingCount() > 65536)
                 link.DiscardInput();
-            session_.pause().Wait(qMin(0.2, schedule_.msUntilDue(clock_.elapsed()) / 1000.0));
+            session_.pause().Wait(qMin(0.2, schedule_.msUntilDue(clock_.elapsed() + kReadAheadMs) / 1000.0));
         }
         return true;
     }
 
     void takeSample()
     {
-        // The sample carries the moment it was due, as `record` does.
-        const QDateTime at = QDateTime::currentDateTime();
+        const qint64 due = schedule_.nextDueMs();
         LinkContext ctx{session_.link(), session_.pause(), timeout_};
         const auto frame = ReadLiveFrame(ctx);
-        schedule_.taken(clock_.elapsed());
+        // A frame that came before the slot waits for it: the sinks hear of
+        // every sample on its slot, whenever the instrument happened to send.
+        if (frame && clock_.elapsed() < due)
+            session_.pause().Wait((due - clock_.elapsed()) / 1000.0);
+        const qint64 now = clock_.elapsed();
+        // The sample carries the moment it was due, as `record` does.
+        const QDateTime at = QDateTime::currentDateTime().addMSecs(qMin<qint64>(0, due - now));
+        schedule_.taken(now);
         if (!frame) {
             lost(ctx.failure == LinkFailure::PortFailed
                      ? QStringLiteral("the port %1 failed").arg(session_.link().portName())
@@ -332,6 +338,12 @@ private:
             text += QStringLiteral(" at %1").arg(*e.value);
         say(text + QStringLiteral(" (id %1)").arg(e.id));
     }
+
+    // The instrument sends a frame every 250 ms whatever is asked, and a
+    // reading waits for the next whole one: begun on the slot, a sample
+    // would come up to a frame period late. Begun this much earlier, the
+    // frame lands between about 200 ms before the slot and 50 ms after it.
+    static constexpr qint64 kReadAheadMs = 230;
 
     linkcli::Session &session_;
     SinkSet &sinks_;

@@ -22,7 +22,13 @@ struct SmtpSettings {
     bool hasPassword = false;
     QString caFile;
     bool insecure = false;
-    int timeoutMs = 60000;   // one attempt, from connecting to the server's last answer
+    int timeoutMs = 60000; // one attempt, from connecting to the message's last byte sent
+    // The server's answer to a message it has taken whole: mail servers
+    // deliver before they answer, and a client that gives up sooner sends
+    // the message twice when the server finishes after all (RFC 5321 asks
+    // the client to wait 10 minutes here). A link that died meanwhile is
+    // seen sooner by TCP keepalive.
+    int finalReplyMs = 600000;
     int retryMaxMs = 300000; // the longest pause between two attempts
     int retryFirstMs = 1000;
 
@@ -34,7 +40,7 @@ struct SmtpSettings {
 // order: a server that is away, refuses or never answers delays nothing but
 // the next e-mail. A failed message is tried again with a growing pause until
 // it goes (every message at least once, in order); an outage is reported once
-// (notice), and again when it ends.
+// (notice, in Portuguese with libcurl's words after), and again when it ends.
 class SmtpSender : public QObject {
     Q_OBJECT
 public:
@@ -49,8 +55,9 @@ public:
     // (said in a notice). True when everything went.
     bool close(int limitMs);
 
-    // One attempt, on the calling thread: the error, or nothing when the
-    // server took the message. For the settings windows' test e-mail.
+    // One attempt, on the calling thread: why it failed ("o servidor recusou
+    // o usuário ou a senha (Login denied)"), or nothing when the server took
+    // the message. For the settings windows' test e-mail.
     static std::optional<QString> sendOnce(const SmtpSettings &settings, const QByteArray &message,
                                            const std::atomic<bool> *abort = nullptr);
 
@@ -59,6 +66,9 @@ signals:
     void sent(const QString &what);
 
 private:
+    // `handle` is a CURL easy handle, its options set anew.
+    static std::optional<QString> attempt(void *handle, const SmtpSettings &settings, const QByteArray &message,
+                                          const std::atomic<bool> *abort);
     void run();
     void tell(const QString &text);
 

@@ -365,6 +365,38 @@ private slots:
         set.close();
     }
 
+    // A warning someone acknowledged still tells its turn into an alarm;
+    // without reminders nothing is kept of the events that ended.
+    void emailsWithoutReminders()
+    {
+        AlarmConfig c;
+        QString error;
+        QVERIFY(parseLimit("temp=:8", c.warning, &error));
+        QVERIFY(parseLimit("temp=:10", c.alarm, &error));
+        SinkSet set{AlarmMonitor(c)};
+        QDateTime now = sample(0, 50, 0).time;
+        QStringList subjects;
+        EmailSinkOptions o;
+        o.instrument = "camara-2";
+        o.from = "termo@example.org";
+        o.to = QStringList{"a@example.org"};
+        o.repeatMs = 0;
+        EmailSink mail(
+            o, [&](const QByteArray &, const QString &what) { subjects << what; }, [&] { return now; });
+        set.add(&mail);
+        set.sample(sample(9, 50, 0));
+        QVERIFY(set.acknowledge(1, "ana", "vista", now).ok);
+        set.sample(sample(11, 50, 60));
+        QCOMPARE(subjects.size(), 2);
+        QCOMPARE(subjects.last(), QStringLiteral("[Termo-higrômetro] ALARME Temperatura ALTA 11,0 °C — camara-2"));
+        for (int k = 2; k < 40; k += 2) {
+            set.sample(sample(5, 50, 60 * k));
+            set.sample(sample(11, 50, 60 * k + 60));
+        }
+        QCOMPARE(mail.waitingForAcknowledgement(), 0);
+        set.close();
+    }
+
     void statePayloadCarriesTheDotTexts()
     {
         Sample s = sample(25, 50);

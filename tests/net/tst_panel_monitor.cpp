@@ -76,6 +76,24 @@ bool isRed(const QLabel *l)
     return l->styleSheet().contains(QLatin1String("#c62828"));
 }
 
+// A warning's amber: the badge's background or the value's colour.
+bool isAmber(const QLabel *l)
+{
+    return l->styleSheet().contains(QLatin1String("#f0a000")) || l->styleSheet().contains(QLatin1String("#b36200"));
+}
+
+// The badge covers no other label of the display that is showing.
+bool standsClear(Panel &p, const QLabel *badge)
+{
+    const QRect mine(badge->mapTo(&p, QPoint(0, 0)), badge->size());
+    for (const QLabel *other : p.findChildren<QLabel *>())
+        if (other != badge && other->window() == &p && other->isVisible() && !other->text().isEmpty() &&
+            QRect(other->mapTo(&p, QPoint(0, 0)), other->size()).intersects(mine))
+            return false;
+    const QSize text = QFontMetrics(badge->font()).size(0, badge->text());
+    return p.rect().contains(mine) && text.width() <= badge->width() && text.height() <= badge->height();
+}
+
 QStringList lines(const QString &path)
 {
     return QString::fromUtf8(readAll(path)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -120,9 +138,9 @@ private slots:
         QVERIFY(p.LblTempAlarm->isHidden());
         QVERIFY(!isRed(p.LblTemperature));
         sampleFreshReading(p);
-        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA\n(não reconhecido)"));
         QVERIFY(p.LblTempAlarm->isVisible() && isRed(p.LblTemperature));
-        QCOMPARE(p.LblRHAlarm->text(), QStringLiteral("BAIXA (não reconhecido)"));
+        QCOMPARE(p.LblRHAlarm->text(), QStringLiteral("BAIXA\n(não reconhecido)"));
         QVERIFY(p.LblRHAlarm->isVisible() && isRed(p.LblRH));
         QVERIFY(p.LblDewAlarm->isHidden() && !isRed(p.LblDew));
         QCOMPARE(m.beeps(), 1);
@@ -145,7 +163,7 @@ private slots:
         l = openLimits(p);
         l->CmdOK_Click();
         sampleFreshReading(p);
-        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA\n(não reconhecido)"));
         QCOMPARE(m.runLog().size(), 2);
         QCOMPARE(m.beeps(), 1);
         QCOMPARE(samplesServed(), served + 1);
@@ -165,8 +183,8 @@ private slots:
         sampleAt(f, 25.0, 50.0);
         // Back inside: no red, but the badges wait for an acknowledgement.
         QVERIFY(!isRed(p.LblTemperature) && !isRed(p.LblRH));
-        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
-        QCOMPARE(p.LblRHAlarm->text(), QStringLiteral("BAIXA (não reconhecido)"));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA\n(não reconhecido)"));
+        QCOMPARE(p.LblRHAlarm->text(), QStringLiteral("BAIXA\n(não reconhecido)"));
         m.showAlarmLog();
         auto *events = qobject_cast<AlarmLogView *>(m.alarmLogWindow.data());
         QVERIFY(events);
@@ -176,7 +194,7 @@ private slots:
         // An empty comment cancels; each answer acknowledges the oldest event waiting.
         f.t.prompts->inputAnswers = {QString(), QStringLiteral("porta fechada"), QStringLiteral("umidificador ok")};
         events->CmdAck_Click();
-        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA\n(não reconhecido)"));
         events->CmdAck_Click();
         QVERIFY(p.LblTempAlarm->isHidden());
         QVERIFY(p.LblRHAlarm->isVisible());
@@ -200,17 +218,17 @@ private slots:
         l->CmdOK_Click();
         sampleAt(f, 31.0, 50.0);
         sampleFreshReading(p);
-        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA\n(não reconhecido)"));
         QCOMPARE(m.beeps(), 1);
 
         // New limits are weighed at the next sample: inside them, the alarm ends there.
         l = openLimits(p);
         l->TxtTempHigh->setText(QStringLiteral("35"));
         l->CmdOK_Click();
-        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA\n(não reconhecido)"));
         sampleFreshReading(p);
         QVERIFY(!isRed(p.LblTemperature));
-        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA (não reconhecido)"));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA\n(não reconhecido)"));
 
         // Every start and end, one line each, in the dump folder's alarmes.csv.
         const QString log = f.t.app->autoDumpFolder() + QStringLiteral("/alarmes.csv");
@@ -467,24 +485,122 @@ private slots:
         sampleAt(f, 29.0, 50.0);
         QVERIFY2(last().endsWith(",temperatura,aviso ALTA,29.0,28.0,°C"), qPrintable(last()));
         QCOMPARE(m.beeps(), 0); // the sound is for alarms
-        QVERIFY(!isRed(p.LblTemperature));
+        // A warning has its own words and colour, never the alarm's red.
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("AVISO ALTA\n(não reconhecido)"));
+        QVERIFY(isAmber(p.LblTempAlarm) && !isRed(p.LblTempAlarm));
+        QVERIFY(isAmber(p.LblTemperature) && !isRed(p.LblTemperature));
         sampleAt(f, 33.0, 50.0);
         QVERIFY2(last().endsWith(",temperatura,ALTA,33.0,32.0,°C"), qPrintable(last()));
         QCOMPARE(m.beeps(), 1);
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("ALTA\n(não reconhecido)"));
+        QVERIFY(isRed(p.LblTempAlarm) && isRed(p.LblTemperature) && !isAmber(p.LblTempAlarm));
         sampleAt(f, 31.5, 50.0); // within the hysteresis: still an alarm
         QCOMPARE(m.runLog().size(), 2);
+        QVERIFY(isRed(p.LblTempAlarm));
         sampleAt(f, 27.5, 50.0);
         QVERIFY2(last().endsWith(",temperatura,aviso ALTA,27.5,28.0,°C"), qPrintable(last()));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("AVISO ALTA\n(não reconhecido)"));
+        QVERIFY(isAmber(p.LblTempAlarm));
         sampleAt(f, 26.5, 50.0);
         QVERIFY2(last().endsWith(",temperatura,normal,26.5,28.0,°C"), qPrintable(last()));
         QCOMPARE(m.events().size(), 1); // one event all along
+        // Ended, it waits for its acknowledgement with the level it ended at.
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("AVISO ALTA\n(não reconhecido)"));
+        QVERIFY(!isAmber(p.LblTemperature) && !isRed(p.LblTemperature));
+        QVERIFY(m.acknowledge(m.events().first().id, QStringLiteral("porta da câmara aberta")));
+        QVERIFY(p.LblTempAlarm->isHidden());
+        // A low warning, acknowledged while it runs, keeps its words without the tail.
+        l = openLimits(p);
+        l->TxtTempWarnLow->setText(QStringLiteral("10"));
+        l->CmdOK_Click();
+        sampleAt(f, 9.0, 50.0);
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("AVISO BAIXA\n(não reconhecido)"));
+        QVERIFY(m.acknowledge(m.events().last().id, QStringLiteral("sabido")));
+        QCOMPARE(p.LblTempAlarm->text(), QStringLiteral("AVISO BAIXA"));
+        sampleAt(f, 20.0, 50.0);
+        QVERIFY(p.LblTempAlarm->isHidden());
 
         // Five minutes without a sample by the panel's clock.
         f.t.clock->t = f.t.clock->t.addSecs(301);
         QTRY_VERIFY_WITH_TIMEOUT(last().endsWith(",comunicação,sem comunicação,,,"), 10000);
         sampleFreshReading(p);
         QVERIFY2(last().endsWith(",comunicação,normal,,,"), qPrintable(last()));
-        QCOMPARE(m.events().size(), 2);
+        QCOMPARE(m.events().size(), 3);
+    }
+
+    // The lost instrument and its low battery have badges of their own
+    // under the values, on the same terms as the values' badges; all the
+    // badges at once stand clear of each other and of the values, also in
+    // the smallest window.
+    void linkAndBatteryBadges()
+    {
+        PanelFixture f;
+        Panel &p = *f.panel;
+        QVERIFY(f.start());
+        f.sampleByHand();
+        PanelMonitor &m = *p.monitor();
+        m.setBeeper([] {});
+        AlarmLimits *l = openLimits(p);
+        l->TxtTempWarnLow->setText(QStringLiteral("20"));
+        l->TxtRHWarnLow->setText(QStringLiteral("40"));
+        l->TxtDewWarnLow->setText(QStringLiteral("10"));
+        l->CmdOK_Click();
+        QVERIFY(f.t.prompts->messages().isEmpty());
+        QVERIFY(p.LblLinkAlarm->isHidden() && p.LblBatteryWarning->isHidden());
+
+        // The instrument falls silent; five minutes later by the panel's
+        // clock the link is an alarm.
+        f.link->setSilent(true);
+        QTRY_VERIFY_WITH_TIMEOUT(p.linkDown(), 20000);
+        QVERIFY(p.LblLinkAlarm->isHidden());
+        f.t.clock->t = f.t.clock->t.addSecs(301);
+        QTRY_VERIFY_WITH_TIMEOUT(p.LblLinkAlarm->isVisible(), 10000);
+        QCOMPARE(p.LblLinkAlarm->text(), QStringLiteral("SEM COMUNICAÇÃO\n(não reconhecido)"));
+        QVERIFY(isRed(p.LblLinkAlarm));
+
+        // Back: the alarm ends with the next sample, the badge waits.
+        f.link->setSilent(false);
+        QVERIFY(f.waitLive(30000));
+        sampleFreshReading(p);
+        QVERIFY(!m.events().last().running());
+        QCOMPARE(p.LblLinkAlarm->text(), QStringLiteral("SEM COMUNICAÇÃO\n(não reconhecido)"));
+        QVERIFY(p.LblLinkAlarm->isVisible());
+
+        // A low battery and three warnings while the link's badge still waits.
+        f.link->model().setLowBattery(true);
+        sampleAt(f, 15.0, 20.0);
+        QTRY_VERIFY_WITH_TIMEOUT(p.LblBT->isVisible(), 10000);
+        sampleFreshReading(p);
+        QCOMPARE(p.LblBatteryWarning->text(), QStringLiteral("BATERIA FRACA\n(não reconhecido)"));
+        QVERIFY(p.LblBatteryWarning->isVisible() && isAmber(p.LblBatteryWarning) && !isRed(p.LblBatteryWarning));
+        const QList<QLabel *> badges{p.LblTempAlarm, p.LblRHAlarm, p.LblDewAlarm, p.LblLinkAlarm, p.LblBatteryWarning};
+        for (QLabel *b : badges) {
+            QVERIFY2(b->isVisible(), qPrintable(b->objectName()));
+            QVERIFY2(standsClear(p, b), qPrintable(b->objectName()));
+        }
+        snapshot(&p, QStringLiteral("panel_all_badges"));
+        p.resize(p.minimumSize());
+        QTRY_COMPARE_WITH_TIMEOUT(p.size(), p.minimumSize(), 10000);
+        for (QLabel *b : badges)
+            QVERIFY2(standsClear(p, b),
+                     qPrintable(QStringLiteral("%1 at %2x%3").arg(b->objectName()).arg(p.width()).arg(p.height())));
+        snapshot(&p, QStringLiteral("panel_all_badges_smallest"));
+        p.resize(Panel::kDesignSize);
+
+        const auto idOf = [&](const QString &key) {
+            for (const AlarmEvent &e : m.events())
+                if (alarmSubjectKey(e) == key)
+                    return e.id;
+            return quint64(0);
+        };
+        QVERIFY(m.acknowledge(idOf(QStringLiteral("link")), QStringLiteral("cabo recolocado")));
+        QVERIFY(p.LblLinkAlarm->isHidden());
+        QVERIFY(m.acknowledge(idOf(QStringLiteral("battery")), QStringLiteral("pilha pedida")));
+        QCOMPARE(p.LblBatteryWarning->text(), QStringLiteral("BATERIA FRACA"));
+        f.link->model().setLowBattery(false);
+        QTRY_VERIFY_WITH_TIMEOUT(p.LblBT->isHidden(), 10000);
+        sampleFreshReading(p);
+        QVERIFY(p.LblBatteryWarning->isHidden());
     }
 
     // "Monitoramento" sends a test e-mail off the window's way, then the
@@ -535,7 +651,8 @@ private slots:
         w->TxtSmtpPassword->setText(QStringLiteral("errada"));
         w->CmdOK_Click();
         sampleAt(f, 25.0, 50.0);
-        QTRY_VERIFY_WITH_TIMEOUT(m.statusText().contains("refused the user name or password"), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(m.statusText().contains("E-mail não enviado: o servidor recusou o usuário ou a senha"),
+                                 30000);
         QCOMPARE(smtp.messages().size(), 2);
     }
 

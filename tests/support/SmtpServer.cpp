@@ -8,7 +8,7 @@ namespace {
 // The handler module: checks AUTH, refuses some recipients, can stall, and
 // writes what it accepted.
 const char kScript[] = R"PY(
-import asyncio, json, os, signal, ssl, sys, threading
+import asyncio, json, os, signal, ssl, sys, threading, time
 from email import message_from_bytes, policy
 from aiosmtpd.controller import Controller
 from aiosmtpd.smtp import AuthResult, LoginPassword
@@ -17,6 +17,7 @@ port, folder, implicit = int(sys.argv[1]), sys.argv[2], sys.argv[3] == "1"
 cred = open(os.path.join(folder, "credentials")).read().split("\n")
 user, password = cred[0], cred[1]
 stall = os.path.join(folder, "stall")
+held = os.path.join(folder, "held")
 
 def authenticator(server, session, envelope, mechanism, data):
     ok = isinstance(data, LoginPassword) and data.login.decode() == user and data.password.decode() == password
@@ -30,7 +31,11 @@ class Handler:
         return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
+        start = time.monotonic()
         while os.path.exists(stall):
+            with open(held + ".new", "w") as f:
+                f.write("%.2f" % (time.monotonic() - start))
+            os.replace(held + ".new", held)
             await asyncio.sleep(0.05)
         m = message_from_bytes(envelope.content, policy=policy.default)
         line = json.dumps({"from": envelope.mail_from, "to": envelope.rcpt_tos, "subject": str(m["subject"]),
@@ -92,10 +97,17 @@ QString SmtpServer::url() const
 
 void SmtpServer::stall(bool on)
 {
-    if (on)
+    if (on) {
+        QFile::remove(server_.path(QStringLiteral("held")));
         server_.writeFile(QStringLiteral("stall"), QStringLiteral("1"));
-    else
+    } else
         QFile::remove(server_.path(QStringLiteral("stall")));
+}
+
+double SmtpServer::heldSeconds() const
+{
+    QFile f(server_.path(QStringLiteral("held")));
+    return f.open(QIODevice::ReadOnly) ? f.readAll().toDouble() : 0;
 }
 
 QList<QJsonObject> SmtpServer::messages() const

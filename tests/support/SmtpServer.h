@@ -21,6 +21,9 @@ public:
     QString url() const;
     QString caFile() const { return server_.path(QStringLiteral("cert.pem")); }
     void stall(bool on);
+    // How long the server has held the latest message it took while stalled
+    // (on its own clock): 0 before it took one.
+    double heldSeconds() const;
     QList<QJsonObject> messages() const;
     QStringList subjects() const;
 

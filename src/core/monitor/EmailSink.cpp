@@ -22,14 +22,20 @@ void EmailSink::onSample(const Sample &sample)
 
 void EmailSink::onAlarm(const AlarmEvent &event)
 {
-    const auto it = pending_.constFind(event.id);
-    const AlarmLevel before = it != pending_.cend() ? it->event.level : AlarmLevel::None;
-    // A turn to the other side is no news; a warning that becomes an alarm is.
+    const AlarmLevel before = levels_.value(event.id, AlarmLevel::None);
+    if (event.running())
+        levels_[event.id] = event.level;
+    else
+        levels_.remove(event.id);
+    // A turn to the other side is no news; a warning that becomes an alarm
+    // is, acknowledged or not.
     const bool news = event.change == AlarmChange::Started || event.change == AlarmChange::Ended ||
                       (event.level == AlarmLevel::Alarm && before == AlarmLevel::Warning);
-    if (!event.acknowledged)
+    // Only reminders need the events nobody acknowledged: without them a
+    // run where nobody does would keep every event it ever had.
+    if (!event.acknowledged && options_.repeatMs > 0)
         pending_[event.id].event = event;
-    else if (it != pending_.cend())
+    else
         pending_.remove(event.id);
     if (news)
         send(event, false);

@@ -46,7 +46,8 @@ private:
         AlarmEvent event;
         QDateTime lastSent;
     };
-    QMap<quint64, Pending> pending_;
+    QMap<quint64, Pending> pending_;   // unacknowledged, for reminders
+    QMap<quint64, AlarmLevel> levels_; // of the events running
     QTimer repeat_;
     quint64 messages_ = 0;
 };

@@ -243,6 +243,9 @@ void Monitoring::CmdTestEmail_Click()
     if (!password && !e->user.isEmpty() && e->url == monitor_.settings().email.url &&
         e->user == monitor_.settings().email.user)
         settings = monitor_.smtpSettings(*e, monitor_.knownSmtpPassword());
+    // Someone waits for this one: a server that takes it and says nothing
+    // is told as soon as any other silence would be.
+    settings.finalReplyMs = settings.timeoutMs;
     const QDateTime now = app_.clock().now();
     const QByteArray message = mimeMessage(e->from, e->recipients(), testEmail(monitor_.instrumentId(), now), now,
                                            QStringLiteral("th-test-%1@termohigrometro").arg(now.toMSecsSinceEpoch()));
@@ -258,7 +261,8 @@ void Monitoring::CmdTestEmail_Click()
             self->CmdTestEmail->setEnabled(true);
             self->showStatus();
             if (error)
-                self->app_.showError(QStringLiteral("O e-mail de teste não foi enviado:\n%1").arg(*error));
+                self->app_.showError(QStringLiteral("O e-mail de teste não foi enviado:\n%1%2.")
+                                         .arg(error->left(1).toUpper(), error->mid(1)));
             else
                 self->app_.prompts().message(QStringLiteral("O servidor aceitou o e-mail de teste."), texts::kTitle,
                                              Prompts::Buttons::Ok, Prompts::Icon::Information);

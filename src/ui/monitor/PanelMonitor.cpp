@@ -540,11 +540,12 @@ QVector<AlarmEvent> PanelMonitor::events() const
     return sinks_->alarms().events();
 }
 
-std::optional<AlarmEvent> PanelMonitor::unacknowledged(Quantity q) const
+std::optional<AlarmEvent> PanelMonitor::shown(AlarmSubject subject, Quantity q) const
 {
     const QVector<AlarmEvent> all = events();
     for (auto it = all.crbegin(); it != all.crend(); ++it)
-        if (it->subject == AlarmSubject::Quantity && it->quantity == q && !it->acknowledged)
+        if (it->subject == subject && (subject != AlarmSubject::Quantity || it->quantity == q) &&
+            (it->running() || !it->acknowledged))
             return *it;
     return std::nullopt;
 }
@@ -601,7 +602,8 @@ QString PanelMonitor::statusText() const
                                                        : QString();
     QString mail;
     if (settings_.email.enabled)
-        mail = QStringLiteral("\nE-mail: %1").arg(emailStatus_.isEmpty() ? QStringLiteral("pronto.") : emailStatus_);
+        // The sender's notices name the e-mail themselves.
+        mail = QLatin1Char('\n') + (emailStatus_.isEmpty() ? QStringLiteral("E-mail: pronto.") : emailStatus_);
     return publishingText() + metrics + mail;
 }
 

@@ -72,8 +72,10 @@ public:
     AlarmState state(Quantity q) const;
     // The events of this run (running, unacknowledged, the latest others), by id.
     QVector<AlarmEvent> events() const;
-    // The latest event of the quantity still waiting for an acknowledgement.
-    std::optional<AlarmEvent> unacknowledged(Quantity q) const;
+    // What a badge of the main window stands for: the latest event of the
+    // quantity (or of the link, or of the battery) that runs or still waits
+    // for an acknowledgement.
+    std::optional<AlarmEvent> shown(AlarmSubject subject, Quantity q = Quantity::Temperature) const;
     // Acknowledges an event as the user logged in; false with the reason.
     bool acknowledge(quint64 id, const QString &comment, QString *error = nullptr);
     // The login name acknowledgements are recorded under.

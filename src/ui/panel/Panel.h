@@ -88,10 +88,15 @@ public:
     QLabel *LblTemperature = nullptr;
     QLabel *MeterName = nullptr;
     QFrame *Shape1 = nullptr;
-    // "ALTA" / "BAIXA" beside a value outside its alarm limits.
+    // "ALTA" / "BAIXA" beside a value outside its alarm limits, "AVISO ALTA"
+    // / "AVISO BAIXA" outside its warning limits.
     QLabel *LblTempAlarm = nullptr;
     QLabel *LblRHAlarm = nullptr;
     QLabel *LblDewAlarm = nullptr;
+    // "SEM COMUNICAÇÃO" for the lost instrument, "BATERIA FRACA" for its
+    // battery, under the values.
+    QLabel *LblLinkAlarm = nullptr;
+    QLabel *LblBatteryWarning = nullptr;
     // Shown while the samples cannot reach the broker.
     QLabel *LblBroker = nullptr;
 

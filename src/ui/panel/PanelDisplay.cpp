@@ -18,6 +18,18 @@ using namespace panelparts;
 
 namespace {
 
+// An alarm is red; a warning, the earlier level, amber with dark words.
+const QString kAlarmColor = QStringLiteral("#c62828");
+const QString kWarningColor = QStringLiteral("#f0a000");
+const QString kWarningText = QStringLiteral("#2b1d00");
+const QString kWarningValue = QStringLiteral("#b36200");
+
+QString badgeStyle(const QString &background, const QString &text = QStringLiteral("white"))
+{
+    return QStringLiteral("QLabel { color: %2; background: %1; border-radius: 5px; padding: 3px 8px; }")
+        .arg(background, text);
+}
+
 QLabel *badge(const QString &name, const QString &text, const QString &color, QWidget *parent)
 {
     auto *l = new QLabel(text, parent);
@@ -25,12 +37,24 @@ QLabel *badge(const QString &name, const QString &text, const QString &color, QW
     l->setAlignment(Qt::AlignCenter);
     l->setFont(arial(11, true));
     l->setMinimumWidth(54);
-    l->setStyleSheet(
-        QStringLiteral("QLabel { color: white; background: %1; border-radius: 5px; padding: 3px 8px; }").arg(color));
+    l->setStyleSheet(badgeStyle(color));
     QSizePolicy sp = l->sizePolicy();
     sp.setRetainSizeWhenHidden(true);
     l->setSizePolicy(sp);
     l->hide();
+    return l;
+}
+
+// A badge of an event: its words, and under them "(não reconhecido)" until
+// someone acknowledges it. Two lines are kept from the start, so that
+// nothing moves when one comes, and the narrow columns under the values
+// need no more than the longer line.
+QLabel *eventBadge(const QString &name, const QString &color, QWidget *parent)
+{
+    QLabel *l = badge(name, QString(), color, parent);
+    l->setFont(arial(10, true));
+    // The two lines and the padding of the style.
+    l->setMinimumHeight(QFontMetrics(l->font()).size(0, QStringLiteral("A\nA")).height() + 6);
     return l;
 }
 
@@ -41,7 +65,8 @@ const QColor kFahrenheitColor(0x26, 0x68, 0xbe);
 // design size.
 QPixmap unitPicture(const QString &text, const QColor &color, qreal dpr, double scale = 1)
 {
-    const int w = qRound(64 * scale), h = qRound(56 * scale);
+    // As tall as the font: the temperature's badge sits right under it.
+    const int w = qRound(64 * scale), h = qRound(48 * scale);
     QPixmap pm(int(w * dpr), int(h * dpr));
     pm.setDevicePixelRatio(dpr);
     pm.fill(Qt::transparent);
@@ -147,11 +172,12 @@ void Panel::buildDisplay()
     const int unitTop = qMax(0, (big.ascent() - big.capHeight()) - (small.ascent() - small.capHeight()));
     auto *units = new QVBoxLayout;
     units->setContentsMargins(0, unitTop, 0, 0);
+    units->setSpacing(0);
     units_ = units;
     unitTop_ = unitTop;
     units->addWidget(ImaC);
     units->addWidget(ImaF);
-    LblTempAlarm = badge(QStringLiteral("LblTempAlarm"), QString(), QStringLiteral("#c62828"), Shape1);
+    LblTempAlarm = eventBadge(QStringLiteral("LblTempAlarm"), kAlarmColor, Shape1);
     units->addWidget(LblTempAlarm);
     units->addStretch(1);
 
@@ -202,10 +228,24 @@ void Panel::buildDisplay()
     grid->addWidget(UnitRH, 4, 0);
     grid->addWidget(UnitDew, 4, 1);
     grid->addWidget(Label1, 4, 2);
-    LblRHAlarm = badge(QStringLiteral("LblRHAlarm"), QString(), QStringLiteral("#c62828"), Shape1);
-    LblDewAlarm = badge(QStringLiteral("LblDewAlarm"), QString(), QStringLiteral("#c62828"), Shape1);
+    LblRHAlarm = eventBadge(QStringLiteral("LblRHAlarm"), kAlarmColor, Shape1);
+    LblDewAlarm = eventBadge(QStringLiteral("LblDewAlarm"), kAlarmColor, Shape1);
     grid->addWidget(LblRHAlarm, 5, 0, Qt::AlignCenter);
     grid->addWidget(LblDewAlarm, 5, 1, Qt::AlignCenter);
+    // The events that belong to no value: a line of their own under the
+    // values, kept when empty so that nothing moves when one comes.
+    auto *events = new QHBoxLayout;
+    events->setSpacing(8);
+    LblLinkAlarm = eventBadge(QStringLiteral("LblLinkAlarm"), kAlarmColor, Shape1);
+    LblLinkAlarm->setToolTip(QStringLiteral("Nenhuma leitura do instrumento pelo tempo definido nos limites"));
+    LblBatteryWarning = eventBadge(QStringLiteral("LblBatteryWarning"), kWarningColor, Shape1);
+    LblBatteryWarning->setStyleSheet(badgeStyle(kWarningColor, kWarningText));
+    LblBatteryWarning->setToolTip(QStringLiteral("O instrumento avisou que a bateria está fraca"));
+    events->addStretch(1);
+    events->addWidget(LblLinkAlarm);
+    events->addWidget(LblBatteryWarning);
+    events->addStretch(1);
+    grid->addLayout(events, 6, 0, 1, 3);
 
     // PC recording: indicator, counter, file.
     auto *rec = new QHBoxLayout;
@@ -343,13 +383,14 @@ void Panel::showValuesStale(bool stale)
     showAlarms();
 }
 
-// A value outside its limits is red with its state beside it; while the link
-// is lost the values are stale and the alarms wait for the next sample.
+// A value outside its alarm limits is red with its side beside it, one
+// outside its warning limits amber; while the link is lost the values are
+// stale and their alarms wait for the next sample. An event nobody
+// acknowledged keeps its badge after its end, until someone does.
 void Panel::showAlarms()
 {
     const QString grey = QStringLiteral("color: #9aa5b1;");
     const QString normal = QStringLiteral("color: #12263f;");
-    const QString red = QStringLiteral("color: #c62828;");
     const struct {
         QLabel *value;
         QLabel *badge;
@@ -358,28 +399,41 @@ void Panel::showAlarms()
                  {LblRH, LblRHAlarm, Quantity::Humidity},
                  {LblDew, LblDewAlarm, Quantity::DewPoint},
                  {LblWet, nullptr, Quantity::WetBulb}};
+    const auto waiting = [](const std::optional<AlarmEvent> &e) {
+        return e && !e->acknowledged ? QStringLiteral("\n(não reconhecido)") : QString();
+    };
     for (const auto &v : shown) {
-        const AlarmState st = valuesStale_ || !v.badge ? AlarmState::Ok : monitor_->state(v.q);
-        const QString style = valuesStale_ ? grey : st != AlarmState::Ok ? red : normal;
+        const auto e = valuesStale_ || !v.badge ? std::nullopt : monitor_->shown(AlarmSubject::Quantity, v.q);
+        const bool warning = e && e->level == AlarmLevel::Warning;
+        const QString running = !e || !e->running() ? normal
+                                : warning           ? QStringLiteral("color: %1;").arg(kWarningValue)
+                                                    : QStringLiteral("color: %1;").arg(kAlarmColor);
+        const QString style = valuesStale_ ? grey : running;
         if (v.value->styleSheet() != style)
             v.value->setStyleSheet(style);
-        if (v.badge) {
-            // An alarm nobody acknowledged keeps its badge after the value is
-            // back inside, until someone does.
-            const auto waiting = valuesStale_ ? std::nullopt : monitor_->unacknowledged(v.q);
-            AlarmState side = st;
-            if (side == AlarmState::Ok && waiting)
-                side = waiting->peak && waiting->bounds.low && *waiting->peak < *waiting->bounds.low ? AlarmState::Low
-                                                                                                     : AlarmState::High;
-            QString text = side == AlarmState::High  ? QStringLiteral("ALTA")
-                           : side == AlarmState::Low ? QStringLiteral("BAIXA")
-                                                     : QString();
-            if (waiting && !text.isEmpty())
-                text += QStringLiteral(" (não reconhecido)");
-            setTextIfChanged(v.badge, text);
-            v.badge->setVisible(!text.isEmpty());
+        if (!v.badge)
+            continue;
+        QString text;
+        if (e) {
+            // An ended event keeps the side it went out on.
+            const bool low =
+                e->running() ? e->state == AlarmState::Low : e->peak && e->bounds.low && *e->peak < *e->bounds.low;
+            text = (warning ? QStringLiteral("AVISO ") : QString()) +
+                   (low ? QStringLiteral("BAIXA") : QStringLiteral("ALTA")) + waiting(e);
+            const QString look = warning ? badgeStyle(kWarningColor, kWarningText) : badgeStyle(kAlarmColor);
+            if (v.badge->styleSheet() != look)
+                v.badge->setStyleSheet(look);
         }
+        setTextIfChanged(v.badge, text);
+        v.badge->setVisible(!text.isEmpty());
     }
+    // The lost instrument is what makes the values stale: its badge stays.
+    const auto link = monitor_->shown(AlarmSubject::Link);
+    setTextIfChanged(LblLinkAlarm, link ? QStringLiteral("SEM COMUNICAÇÃO") + waiting(link) : QString());
+    LblLinkAlarm->setVisible(link.has_value());
+    const auto battery = valuesStale_ ? std::nullopt : monitor_->shown(AlarmSubject::Battery);
+    setTextIfChanged(LblBatteryWarning, battery ? QStringLiteral("BATERIA FRACA") + waiting(battery) : QString());
+    LblBatteryWarning->setVisible(battery.has_value());
 }
 
 void Panel::showPublishing()
