@@ -4,8 +4,9 @@
 //   the server (median, max);
 // - a server that takes a message and then does not answer for
 //   TH_BENCH_SMTP_STALL_SECONDS (default 20) at 1 s sampling: samples missed
-//   or late by more than 100 ms, memory after a warm-up and at the end, and
-//   every message delivered after, in order;
+//   or late by more than 100 ms, memory after a warm-up and at the end
+//   beside the size of the messages the sender had to hold, and every
+//   message delivered after, once and in order;
 // - `monitor` at 1 s with two levels on four quantities, MQTT, metrics and
 //   e-mail for TH_BENCH_ALARMS_SECONDS (default 30): its CPU share.
 // The exit status is 1 when a sample is missed or late by more than 100 ms,
@@ -310,6 +311,12 @@ bool stalledServer(SmtpServer &smtp, int stallSeconds)
     // Messages the server finishes after the sender gave up on them come twice.
     runUntil([] { return false; }, 2000);
     const QList<QPair<int, bool>> delivered = deliveredEvents(smtp, before);
+    // What the sender held while the server was silent: the texts it had
+    // to keep to deliver them after.
+    qint64 heldBytes = 0;
+    for (const QJsonObject &m : smtp.messages().mid(before))
+        heldBytes += m.value(QStringLiteral("subject")).toString().toUtf8().size() +
+                     m.value(QStringLiteral("body")).toString().toUtf8().size();
     const bool inOrder = delivered == expected;
     const SlotCheck timing = checkSlots(monitor.lines(), first, last);
     QStringList series;
@@ -323,7 +330,8 @@ bool stalledServer(SmtpServer &smtp, int stallSeconds)
                 rssEnd - rssWarm, anonWarm, anonEnd, anonEnd - anonWarm, qsizetype(delivered.size()),
                 qsizetype(expected.size()), drained, inOrder ? "each once and in order" : "NOT each once in order",
                 changes);
-    std::printf("  RSS over the window (kB): %s\n", qPrintable(series.join(QLatin1Char(' '))));
+    std::printf("  RSS over the window (kB): %s; the messages held meanwhile: %lld kB of subjects and bodies\n",
+                qPrintable(series.join(QLatin1Char(' '))), heldBytes / 1024);
     for (const QString &l : timing.lateOnes)
         std::printf("  late: %s\n", qPrintable(l));
     if (!inOrder) {
