@@ -87,7 +87,7 @@ double cpuSeconds(qint64 pid)
     return (fields.value(11).toDouble() + fields.value(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
 }
 
-// VmRSS, or RssAnon: the resident part that is the process's own data,
+// VmRSS, or RssAnon: what of it is the process's own data,
 // without the pages of code and libraries it has touched so far.
 long rssKb(qint64 pid, const char *field = "VmRSS:")
 {
