@@ -24,8 +24,8 @@ std::optional<QByteArray> attachFiles(const QByteArray &pdf, const QList<Attachm
         for (const Attachment &file : files) {
             const std::string name = QFileInfo(file.name).fileName().toStdString();
             auto stream = QPDFEFStreamObjectHelper::createEFStream(qpdf, file.bytes.toStdString());
-            auto spec = QPDFFileSpecObjectHelper::createFileSpec(qpdf, name, stream);
-            embedded.replaceEmbeddedFile(name, spec);
+            auto fileSpec = QPDFFileSpecObjectHelper::createFileSpec(qpdf, name, stream);
+            embedded.replaceEmbeddedFile(name, fileSpec);
         }
         QPDFWriter writer(qpdf);
         writer.setOutputMemory();
@@ -68,8 +68,8 @@ std::optional<QList<Attachment>> embeddedFiles(const QByteArray &pdf, QString *e
         qpdf.processMemoryFile("report.pdf", pdf.constData(), size_t(pdf.size()));
         QPDFEmbeddedFileDocumentHelper embedded(qpdf);
         QList<Attachment> out;
-        for (auto &[name, spec] : embedded.getEmbeddedFiles()) {
-            const auto data = spec->getEmbeddedFileStream().getStreamData(qpdf_dl_all);
+        for (auto &[name, fileSpec] : embedded.getEmbeddedFiles()) {
+            const auto data = fileSpec->getEmbeddedFileStream().getStreamData(qpdf_dl_all);
             out.append({QString::fromStdString(name),
                         QByteArray(reinterpret_cast<const char *>(data->getBuffer()), qsizetype(data->getSize()))});
         }
