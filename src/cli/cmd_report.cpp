@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 #include "cli/DataFileArgs.h"
 #include "cli/PdfSigning.h"
+#include "render/PdfInMemory.h"
 
 #include "core/files/DataFile.h"
 #include "core/files/DataRecords.h"
@@ -30,14 +31,8 @@ std::optional<QByteArray> encodeOutput(bool pdf, const QString &title, const QSt
             bytes += line.toUtf8() + '\n';
         return bytes;
     }
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setTitle(title);
-    writer.setCreator(QStringLiteral("termohigrometro-cli"));
-    writer.setPageSize(QPageSize(QPageSize::A4));
-    writer.setResolution(600);
-    ReportPrinter report(writer);
+    PdfInMemory pdfOut(title, 600);
+    ReportPrinter report(pdfOut.writer);
     if (!report.begin()) {
         *error = QStringLiteral("cannot draw the PDF");
         return std::nullopt;
@@ -49,29 +44,22 @@ std::optional<QByteArray> encodeOutput(bool pdf, const QString &title, const QSt
         *error = QStringLiteral("cannot finish the PDF");
         return std::nullopt;
     }
-    return bytes;
+    return pdfOut.bytes();
 }
 
 // The full report (header, statistics, chart, readings) as an A4 PDF in memory.
 std::optional<QByteArray> encodeFullReport(const QString &title, const fullreport::Input &input, int *pages,
                                            QString *error)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setTitle(title);
-    writer.setCreator(QStringLiteral("termohigrometro-cli"));
-    writer.setPageSize(QPageSize(QPageSize::A4));
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    writer.setResolution(600);
-    const FullReportOutcome outcome = paintFullReport(writer, input);
+    PdfInMemory pdf(title, 600);
+    pdf.writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    const FullReportOutcome outcome = paintFullReport(pdf.writer, input);
     if (!outcome.ok) {
         *error = outcome.error;
         return std::nullopt;
     }
     *pages = outcome.pages;
-    return bytes;
+    return pdf.bytes();
 }
 
 int run(const CliCommand &self, const QStringList &args, QTextStream &out, QTextStream &err)

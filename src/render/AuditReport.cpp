@@ -1,4 +1,5 @@
 #include "render/AuditReport.h"
+#include "render/PdfInMemory.h"
 
 #include <QBuffer>
 #include <QFontMetricsF>
@@ -38,16 +39,10 @@ qreal rowHeight(const QFontMetricsF &fm, const Layout &l, const AuditReportRow &
 std::optional<QByteArray> auditReportPdf(const QString &title, const QString &subtitle,
                                          const QVector<AuditReportRow> &rows, int *pages, QString *error)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setTitle(title);
-    writer.setCreator(QStringLiteral("termohigrometro-cli"));
-    writer.setPageSize(QPageSize(QPageSize::A4));
+    PdfInMemory pdf(title, 300);
+    QPdfWriter &writer = pdf.writer;
     writer.setPageOrientation(QPageLayout::Landscape);
     writer.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
-    writer.setResolution(300);
     QPainter p;
     if (!p.begin(&writer)) {
         *error = QStringLiteral("cannot draw the PDF");
@@ -118,5 +113,5 @@ std::optional<QByteArray> auditReportPdf(const QString &title, const QString &su
         return std::nullopt;
     }
     *pages = total;
-    return bytes;
+    return pdf.bytes();
 }

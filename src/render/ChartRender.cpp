@@ -2,6 +2,7 @@
 
 #include "core/charts/ChartLogic.h"
 #include "render/ChartPainter.h"
+#include "render/PdfInMemory.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
@@ -128,17 +129,9 @@ void paintChartFullPage(QPaintDevice &device, const QImage &image)
 
 QByteArray chartPdf(const QImage &image, const QString &title, const QString &creator)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter pdf(&buffer);
-        pdf.setTitle(title);
-        pdf.setCreator(creator);
-        pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(10, 10, 10, 10),
-                                      QPageLayout::Millimeter));
-        pdf.setResolution(300);
-        paintChartFullPage(pdf, image);
-    }
-    return bytes;
+    PdfInMemory pdf(title, 300, creator);
+    pdf.writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(10, 10, 10, 10),
+                                         QPageLayout::Millimeter));
+    paintChartFullPage(pdf.writer, image);
+    return pdf.bytes();
 }

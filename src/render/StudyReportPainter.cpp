@@ -1,4 +1,5 @@
 #include "render/StudyReportPainter.h"
+#include "render/PdfInMemory.h"
 
 #include "render/OverlayChart.h"
 
@@ -25,22 +26,14 @@ FullReportOutcome paintStudyReport(QPagedPaintDevice &device, const studyreport:
 QByteArray studyReportPdf(const studyreport::Input &input, const QVector<study::Logger> &loggers, int *pages,
                           QString *error)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setTitle(input.title.isEmpty() ? studyreport::defaultTitle() : input.title);
-    writer.setCreator(QStringLiteral("termohigrometro-cli"));
-    writer.setPageSize(QPageSize(QPageSize::A4));
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    writer.setResolution(600);
-    const FullReportOutcome outcome = paintStudyReport(writer, input, loggers);
+    PdfInMemory pdf(input.title.isEmpty() ? studyreport::defaultTitle() : input.title, 600);
+    pdf.writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    const FullReportOutcome outcome = paintStudyReport(pdf.writer, input, loggers);
     if (!outcome.ok) {
         *error = outcome.error;
         return {};
     }
     if (pages)
         *pages = outcome.pages;
-    buffer.close();
-    return bytes;
+    return pdf.bytes();
 }
