@@ -17,14 +17,15 @@ QString &fileOverride()
 
 const QString kAny = QStringLiteral("any");
 
-QString key(const QString &kind)
+// `group`/`kind`: "folders/dlf", "files/certificado".
+QString key(const QString &kind, const QString &group = QStringLiteral("folders"))
 {
     // A key of letters and digits only: QSettings gives "/" and "\" meanings.
     QString k;
     for (QChar c : kind.toLower())
         if (c.isLetterOrNumber())
             k += c;
-    return QStringLiteral("folders/") + (k.isEmpty() ? kAny : k);
+    return group + QLatin1Char('/') + (k.isEmpty() ? kAny : k);
 }
 
 bool usable(const QString &folder)
@@ -73,7 +74,7 @@ void remember(const QString &kind, const QString &chosenFile)
 QString lastFile(const QString &kind)
 {
     const QSettings s(settingsFile(), QSettings::IniFormat);
-    const QString file = s.value(QStringLiteral("files/") + key(kind).section(QLatin1Char('/'), 1)).toString();
+    const QString file = s.value(key(kind, QStringLiteral("files"))).toString();
     return QFileInfo::exists(file) ? file : QString();
 }
 
@@ -83,7 +84,7 @@ void rememberFile(const QString &kind, const QString &file)
         return;
     QDir().mkpath(QFileInfo(settingsFile()).absolutePath());
     QSettings s(settingsFile(), QSettings::IniFormat);
-    s.setValue(QStringLiteral("files/") + key(kind).section(QLatin1Char('/'), 1), QFileInfo(file).absoluteFilePath());
+    s.setValue(key(kind, QStringLiteral("files")), QFileInfo(file).absoluteFilePath());
     s.sync();
 }
 
